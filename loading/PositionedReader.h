@@ -1,1 +1,91 @@
 #pragma once
+
+#include <QFile>
+#include <QString>
+#include <memory>
+#include <vector>
+
+class QTextCodec;
+class QTextDecoder;
+
+// Reads a document character by character and knows the byte offset of every character.
+// Positions are byte offsets into the file. The file is read through a window of a few dozen
+// kilobytes, so seeking inside the window costs nothing and a backward scan of single steps
+// re-reads the file only once per window.
+class PositionedReader
+{
+public:
+    enum class Mode {
+        Utf8,   // UTF-8; a malformed sequence gives U+FFFD and moves on by one byte
+        Bytes,  // every byte is the character of the same value (U+0000 to U+00FF)
+        Codec   // a platform codec decodes the bytes
+    };
+
+    PositionedReader();
+    ~PositionedReader();
+    PositionedReader(const PositionedReader &) = delete;
+    PositionedReader &operator=(const PositionedReader &) = delete;
+
+    // Opens `path` for reading at position 0; false when it cannot be opened.
+    bool open(const QString &path);
+    void close();
+    bool isOpen() const { return m_file.isOpen(); }
+    QString fileName() const { return m_file.fileName(); }
+
+    void setMode(Mode mode);
+    // Switches to Codec mode with `codec`; a null codec falls back to Bytes mode.
+    void setCodec(QTextCodec *codec);
+    Mode mode() const { return m_mode; }
+
+    qint64 size() const { return m_size; }
+    qint64 pos() const { return m_pos; }
+    bool atEnd() const { return m_pos >= m_size; }
+    // Moves to `position`, clamped to [0, size()].
+    void seek(qint64 position);
+
+    // The next character (a Unicode scalar value); U+0000 at the end of the file.
+    char32_t readChar()
+    {
+        if (m_mode != Mode::Codec && m_pos >= m_windowStart && m_pos < m_windowEnd) {
+            const unsigned char b = m_window[size_t(m_pos - m_windowStart)];
+            if (b < 0x80 || m_mode == Mode::Bytes) {
+                ++m_pos;
+                return b;
+            }
+        }
+        return readCharSlow();
+    }
+
+    // The next raw byte, or -1 at the end of the file.
+    int readByte()
+    {
+        if (m_pos >= m_windowStart && m_pos < m_windowEnd)
+            return m_window[size_t(m_pos++ - m_windowStart)];
+        return readByteSlow();
+    }
+
+    // How many times the file itself was read; lets tests check that scans stay in the window.
+    qint64 fileReads() const { return m_fileReads; }
+
+private:
+    char32_t readCharSlow();
+    int readByteSlow();
+    int byteAt(qint64 position);  // -1 past the end
+    bool loadWindowAround(qint64 position);
+    char32_t readUtf8();
+    char32_t readWithCodec();
+
+    QFile m_file;
+    qint64 m_size = 0;
+    qint64 m_pos = 0;
+    std::vector<unsigned char> m_window;
+    qint64 m_windowStart = 0;  // file offset of m_window[0]
+    qint64 m_windowEnd = 0;    // one past the last byte held
+    Mode m_mode = Mode::Bytes;
+    QTextCodec *m_codec = nullptr;
+    std::unique_ptr<QTextDecoder> m_decoder;
+    qint64 m_decoderPos = -1;  // position the decoder's state belongs to
+    std::vector<char32_t> m_pending;  // characters decoded ahead, all ending at m_pendingEnd
+    qint64 m_pendingEnd = -1;
+    qint64 m_fileReads = 0;
+};

@@ -1,0 +1,176 @@
+#pragma once
+
+#include "PluckerIndex.h"
+#include "PositionedReader.h"
+#include "ViewTypes.h"
+#include "WordFonts.h"
+
+#include <QColor>
+#include <QFont>
+#include <QPixmap>
+#include <QRegularExpression>
+#include <QString>
+#include <QTransform>
+#include <QVector>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QMainWindow;
+class QPainter;
+class SourcePreparer;
+class toUnicode;
+
+// The reading view: lays the open document out page by page, straight from its bytes, and shows
+// the page turned by the display rotation. The settings members are written by the main window
+// and take effect through pickupSettings() or resumeSlot().
+class MyView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int MaxLineWords = 100;
+    static constexpr int MaxPageWords = 400;
+    static constexpr int PageHistorySize = 1000;
+    static constexpr int LineHistorySize = 50;
+    static constexpr int MaxLineStarts = 512;
+    static constexpr int MaxParagraphPatterns = 5;
+    static constexpr int LinkBackSize = 20;
+    static constexpr qint64 NominalPageBytes = 2000;
+
+    MyView(QMainWindow *parent, const char *name = nullptr);
+    ~MyView() override;
+
+    // Settings (the window reads and writes these directly).
+    QString fontName = QStringLiteral("unifont");
+    QString encodingName = QStringLiteral("UTF-8");
+    QString fileName;
+    int paragraphIndent = 16;
+    int lineSpacing = 3;
+    int pageMargin = 4;
+    int fontSize = 12;  // pixels: also the line height of the layout
+    bool fontBold = true;
+    bool fontItalic = false;
+    bool justifyLines = true;
+    bool reparagraph = true;
+    bool stripHtml = false;
+    bool stripNewlinesInHtml = false;
+    bool crConvert = false;
+    bool collapseSpaces = true;
+    bool barVisible = true;
+    double rotation = 0.0;  // degrees
+    int scrollDelay = 200;  // milliseconds per one-pixel auto-scroll step
+    QString paragraphRegexp = QStringLiteral("^\\s+|^\\s*$");
+    bool internalDictionary = true;
+    QString dictionaryPath;
+
+    // Layout state.
+    PageStart pageStart;        // the page on screen
+    bool lineNewParagraph = true;      // the line about to be fitted starts a paragraph
+    bool nextLineNewParagraph = true;  // the line just fitted ends a paragraph or the text
+    bool htmlDocument = false;
+    bool documentOpen = false;
+    uint8_t lineFontIncrement = 0;
+    uint8_t sourceKind = 0;  // 0 plain text, 1 HTML by extension, 2 Plucker
+    QVector<PluckerIndexEntry> pluckerIndex;
+    QAction *backAction = nullptr;
+    bool translationShown = false;
+    QMainWindow *mainWindow = nullptr;
+    bool autoScroll = false;
+    bool scrolling = false;
+    bool pickActive = false;
+    QString lookupWord;
+
+    std::array<qint64, LinkBackSize> linkBackStack{};
+    int linkBackIndex = 0;
+    int linkBackCount = 0;
+
+    std::array<PageWord, MaxPageWords> pageWords;
+    int pageWordCount = 0;
+    std::array<LineWord, MaxLineWords> lineWords;
+    int lineWordCount = 0;
+    TextStyle lineStartStyle;
+    TextStyle runningStyle;
+    QColor wordPenColor;
+
+    uint8_t barHeight = 6;
+    int barLength = 0;
+
+    std::array<PageStart, PageHistorySize> pageHistory;
+    int pageIndex = 0;
+    int historyDepth = 0;  // earlier pages the ring can still give back
+    const int pageHistorySize = PageHistorySize;
+
+    qint64 fileSize = 0;
+    qint64 virtualPageCount = 0;  // fileSize / 2000
+    int penX = 4;
+    int penY = 0;
+    int spaceWidth = 0;
+
+    QFont pageFont;
+    QFont barFont;
+    QPixmap paper;         // the page in reading orientation
+    QPixmap rotatedPaper;  // paper turned by rotationMatrix
+    QPixmap barPixmap;
+    QTransform rotationMatrix;
+    PositionedReader file;  // the file being read, decoding as setEncoding() chose
+    std::unique_ptr<toUnicode> decoder;
+
+    QString paragraphPatterns[MaxParagraphPatterns];
+    int paragraphPatternLast = 0;
+
+    // Layout operations.
+    void clearPaper();
+    void showIt();
+    void readStringFit();
+    bool checkNewParagraph();
+    void printLine();
+    void printWord(const QString &text);
+    void paintProgressBar();
+    void makeStream(const QString &path);
+    void setEncoding();
+    // The page number of a position: position x virtualPageCount / fileSize + 1.
+    qint64 pageNumberOf(qint64 position) const;
+    // Called for every line printPage() draws (or passes over as blank), with where it starts.
+    using LineObserver = std::function<void(qint64 start, bool paragraph)>;
+    void setLineObserver(LineObserver observer) { m_lineObserver = std::move(observer); }
+    // How many times readStringFit() ran since construction (paging tests count re-fitting).
+    qint64 fitterCalls() const { return m_fitterCalls; }
+
+public Q_SLOTS:
+    void fileOpen(const QString &path);
+    void resumeSlot();
+    void pickupSettings();
+    void resizePixmapSlot();
+    void printPage();
+
+Q_SIGNALS:
+    void resizePixmap();
+    void pickupSettingsSignal();
+    void toggleFullScreen();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    char32_t readDecodedChar();
+    char32_t pluckerDecode();
+    void selectWordFont(const TextStyle &style);
+    void splitParagraphPatterns();
+    void restoreFrom(const PageStart &start);
+    void scrollOff();
+    void releaseSource();
+
+    WordFonts m_fonts;
+    const WordFonts::Face *m_face = nullptr;  // face of the word being fitted or drawn
+    QRegularExpression m_compiledPatterns[MaxParagraphPatterns];
+    std::unique_ptr<SourcePreparer> m_preparer;
+    qint64 m_fitterCalls = 0;
+    LineObserver m_lineObserver;
+    bool m_skipRelayout = false;
+    QPainter *m_paperPainter = nullptr;  // open on paper while printPage() draws
+    const WordFonts::Face *m_painterFace = nullptr;
+};
