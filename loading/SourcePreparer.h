@@ -18,7 +18,9 @@ public:
         bool plucker = false;
     };
 
-    SourcePreparer();
+    SourcePreparer(); // prepared files go into "/tmp/folium"
+    // Prepared files go into folderRoot + "/folium" instead (tests use a folder of their own).
+    explicit SourcePreparer(const QString &folderRoot);
     ~SourcePreparer();
     SourcePreparer(const SourcePreparer &) = delete;
     SourcePreparer &operator=(const SourcePreparer &) = delete;
@@ -26,13 +28,18 @@ public:
     // By the text after the last "." of the file name, lower-cased: "zip", "gz", "pdb"/"prc".
     static Kind kindOf(const QString &documentPath);
 
-    // Prepares a Zip, Gzip or Palm document; ok is false when it cannot be read.
+    // Prepares a Zip, Gzip or Palm document; ok is false when it cannot be read. A zip or gzip
+    // copy left complete by an earlier preparation of the very same file (path, size,
+    // modification time) is reused; Palm databases are converted afresh every time. A failed
+    // preparation leaves nothing in the folder that would later be taken as complete.
     Result prepare(const QString &documentPath);
 
     // Deletes `path` if, and only if, this preparer made it. Called when the view stops reading it.
     void release(const QString &path);
 
-    // The private folder prepared files go into ("/tmp/folium" when that is safe to use).
+    // The private folder prepared files go into: root + "/folium" when it is, or can be made,
+    // a directory of this user with mode 0700 and not a symbolic link; otherwise a fresh
+    // private root + "/folium-XXXXXX", removed again with this object. Empty if neither works.
     QString folder() const;
 
 private:

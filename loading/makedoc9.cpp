@@ -1,0 +1,393 @@
+#include "makedoc9.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace makedoc9 {
+
+namespace {
+
+constexpr unsigned PalmDocRecordCapacity = 32768;
+// Every PalmDoc code yields at least one output byte per two input bytes, so a record longer
+// than this cannot decompress into PalmDocRecordCapacity and is damaged without looking further.
+constexpr uint64_t PalmDocMaxInput = 2 * uint64_t(PalmDocRecordCapacity);
+
+// Line feed, then end of link, italic off, underline off, font style 0: no style or link
+// carries over into the next paragraph.
+const unsigned char EndOfParagraph[10] = {0x0A, 0x00, 0x08, 0x00, 0x48, 0x00, 0x68, 0x00, 0x11, 0x00};
+
+unsigned be16(const unsigned char *p) { return unsigned(p[0]) << 8 | p[1]; }
+uint32_t be32(const unsigned char *p)
+{
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+// Exactly n bytes at `offset`, or false (also at a short file).
+bool readAt(int fd, uint64_t offset, void *buffer, size_t n)
+{
+    auto *p = static_cast<unsigned char *>(buffer);
+    while (n > 0) {
+        const ssize_t got = ::pread(fd, p, n, off_t(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        p += got;
+        n -= size_t(got);
+        offset += uint64_t(got);
+    }
+    return true;
+}
+
+bool writeAll(int fd, const unsigned char *p, size_t n)
+{
+    while (n > 0) {
+        const ssize_t put = ::write(fd, p, n);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        p += put;
+        n -= size_t(put);
+    }
+    return true;
+}
+
+// Buffered appends to a descriptor; `written` counts every byte accepted so far.
+class Sink
+{
+public:
+    explicit Sink(int fd) : m_fd(fd) {}
+    bool put(const unsigned char *p, size_t n)
+    {
+        written += n;
+        if (m_buffer.size() + n > Capacity && !flush())
+            return false;
+        if (n >= Capacity) {
+            m_ok = writeAll(m_fd, p, n);
+            return m_ok;
+        }
+        m_buffer.insert(m_buffer.end(), p, p + n);
+        return true;
+    }
+    bool flush()
+    {
+        if (m_ok && !m_buffer.empty())
+            m_ok = writeAll(m_fd, m_buffer.data(), m_buffer.size());
+        m_buffer.clear();
+        return m_ok;
+    }
+    uint64_t written = 0;
+
+private:
+    static constexpr size_t Capacity = 1 << 16;
+    int m_fd;
+    bool m_ok = true;
+    std::vector<unsigned char> m_buffer;
+};
+
+struct Database
+{
+    int fd;
+    uint64_t size;
+    std::vector<uint32_t> offsets;
+
+    // Record k's data runs to the next record's offset, the last one to the end of the file.
+    // Offsets past the end of the file or running backwards make the record unreadable.
+    bool span(unsigned k, uint64_t &start, uint64_t &length) const
+    {
+        start = offsets[k];
+        const uint64_t end = k + 1 < offsets.size() ? offsets[k + 1] : size;
+        if (start > size || end > size || end < start)
+            return false;
+        length = end - start;
+        return true;
+    }
+};
+
+int convertPalmDoc(const Database &db, Sink &text)
+{
+    // Record 0, the document header: compression (2 bytes: 1 stored, 2 compressed), unused (2),
+    // text length (4, often wrong in real files, not used), text record count (2), record size (2).
+    if (db.offsets.empty())
+        return Failed;
+    uint64_t start, length;
+    unsigned char header[10];
+    if (!db.span(0, start, length) || length < sizeof header || !readAt(db.fd, start, header, sizeof header))
+        return Failed;
+    const unsigned compression = be16(header);
+    if (compression != 1 && compression != 2)
+        return Failed;
+    // Records after the text (stored bookmarks, metadata) are not text.
+    const unsigned textRecords = std::min<unsigned>(be16(header + 8), unsigned(db.offsets.size() - 1));
+
+    std::vector<unsigned char> raw;
+    std::vector<unsigned char> plain(PalmDocRecordCapacity);
+    for (unsigned k = 1; k <= textRecords; ++k) {
+        if (!db.span(k, start, length))
+            return Failed;
+        if (compression == 2 && length > PalmDocMaxInput)
+            return Failed;
+        const uint64_t chunk = std::min<uint64_t>(length, uint64_t(1) << 16);
+        raw.resize(size_t(chunk));
+        if (compression == 1) {
+            for (uint64_t done = 0; done < length;) {
+                const size_t n = size_t(std::min<uint64_t>(chunk, length - done));
+                if (!readAt(db.fd, start + done, raw.data(), n) || !text.put(raw.data(), n))
+                    return Failed;
+                done += n;
+            }
+            continue;
+        }
+        if (!readAt(db.fd, start, raw.data(), size_t(length)))
+            return Failed;
+        bool damaged = false;
+        const unsigned produced = Decompress(raw.data(), plain.data(), unsigned(length), PalmDocRecordCapacity, &damaged);
+        if (damaged || !text.put(plain.data(), produced))
+            return Failed;
+    }
+    return text.flush() ? PalmDoc : Failed;
+}
+
+int convertPlucker(const Database &db, Sink &text, Sink *rim)
+{
+    // Record 0, the index record: uid (2), compression of the text records (2: 1 PalmDoc, 2 zlib),
+    // then reserved-record entries that nothing here needs.
+    if (db.offsets.empty())
+        return Failed;
+    uint64_t start, length;
+    unsigned char index[4];
+    if (!db.span(0, start, length) || length < sizeof index || !readAt(db.fd, start, index, sizeof index))
+        return Failed;
+    const unsigned compression = be16(index + 2);
+
+    std::vector<unsigned char> table, raw, plain;
+    for (unsigned k = 1; k < db.offsets.size(); ++k) {
+        // Record header: id (2), paragraph count (2), text size after decompression (2),
+        // type (1: 0 text, 1 compressed text, 2..10 other kinds, above unknown), flags (1);
+        // then per paragraph: size (2), attributes (2); then the text data.
+        unsigned char header[8];
+        if (!db.span(k, start, length) || length < sizeof header || !readAt(db.fd, start, header, sizeof header))
+            return Failed;
+        const unsigned id = be16(header);
+        const unsigned paragraphs = be16(header + 2);
+        const unsigned size = be16(header + 4);
+        const unsigned type = header[6];
+        if (type > 10) {
+            std::printf("Unknown type %d\n", int(type));
+            std::fflush(stdout);
+            return Failed;
+        }
+        if (type >= 2)
+            continue;
+
+        const uint64_t tableBytes = 4 * uint64_t(paragraphs);
+        if (sizeof header + tableBytes > length)
+            return Failed;
+        table.resize(size_t(tableBytes));
+        if (tableBytes && !readAt(db.fd, start + sizeof header, table.data(), table.size()))
+            return Failed;
+        uint64_t needed = 0;
+        for (unsigned i = 0; i < paragraphs; ++i)
+            needed += be16(&table[4 * i]);
+        const uint64_t dataStart = start + sizeof header + tableBytes;
+        const uint64_t dataLength = length - sizeof header - tableBytes;
+
+        const unsigned char *body = nullptr;
+        uint64_t available = 0;
+        if (type == 0) {
+            available = dataLength;
+            if (needed > available)
+                return Failed;
+            plain.resize(size_t(needed));
+            if (needed && !readAt(db.fd, dataStart, plain.data(), plain.size()))
+                return Failed;
+            body = plain.data();
+        } else {
+            if (compression != 1 && compression != 2)
+                return Failed;
+            if (compression == 1 && dataLength > 2 * uint64_t(size) + 2)
+                return Failed; // cannot come to `size` bytes, see PalmDocMaxInput
+            if (dataLength > std::numeric_limits<unsigned>::max())
+                return Failed;
+            raw.resize(size_t(dataLength));
+            if (dataLength && !readAt(db.fd, dataStart, raw.data(), raw.size()))
+                return Failed;
+            plain.resize(size);
+            unsigned produced = 0;
+            if (compression == 2) {
+                if (Unzip(raw.data(), plain.data(), unsigned(dataLength), size, &produced) != Z_OK)
+                    return Failed;
+            } else {
+                bool damaged = false;
+                produced = Decompress(raw.data(), plain.data(), unsigned(dataLength), size, &damaged);
+                if (damaged || produced != size)
+                    return Failed;
+            }
+            // The header's size is only a claim: paragraphs may use only what was produced.
+            available = produced;
+            if (needed > available)
+                return Failed;
+            body = plain.data();
+        }
+
+        for (unsigned i = 0; i < paragraphs; ++i) {
+            const uint64_t at = text.written;
+            if (at > std::numeric_limits<uint32_t>::max())
+                return Failed; // the rim could not say where this paragraph starts
+            if (rim) {
+                const unsigned char entry[8] = {
+                    uint8_t(id), uint8_t(id >> 8), uint8_t(i), uint8_t(i >> 8),
+                    uint8_t(at), uint8_t(at >> 8), uint8_t(at >> 16), uint8_t(at >> 24)};
+                if (!rim->put(entry, sizeof entry))
+                    return Failed;
+            }
+            const unsigned paragraphSize = be16(&table[4 * i]);
+            if ((paragraphSize && !text.put(body, paragraphSize)) || !text.put(EndOfParagraph, sizeof EndOfParagraph))
+                return Failed;
+            body += paragraphSize;
+        }
+    }
+    if (!text.flush() || (rim && !rim->flush()))
+        return Failed;
+    return Plucker;
+}
+
+} // namespace
+
+int Decomp(int sourceFd, int textFd, int rimFd)
+{
+    struct stat st;
+    if (::fstat(sourceFd, &st) != 0 || st.st_size < 0)
+        return Failed;
+    // Database header: name and dates (60), type and creator (8), seed and next list (8),
+    // record count (2), then per record: data offset (4), attributes and unique id (4).
+    unsigned char header[78];
+    if (!readAt(sourceFd, 0, header, sizeof header))
+        return Failed;
+    const bool plucker = std::memcmp(header + 60, "DataPlkr", 8) == 0;
+    const bool palmDoc = std::memcmp(header + 60, "TEXtREAd", 8) == 0;
+    if (!plucker && !palmDoc)
+        return Failed;
+
+    Database db{sourceFd, uint64_t(st.st_size), {}};
+    const unsigned count = be16(header + 76);
+    std::vector<unsigned char> entries(8 * size_t(count));
+    if (count && !readAt(sourceFd, sizeof header, entries.data(), entries.size()))
+        return Failed;
+    db.offsets.resize(count);
+    for (unsigned k = 0; k < count; ++k)
+        db.offsets[k] = be32(&entries[8 * k]);
+
+    Sink text(textFd);
+    if (palmDoc)
+        return convertPalmDoc(db, text);
+    if (rimFd < 0)
+        return convertPlucker(db, text, nullptr);
+    Sink rim(rimFd);
+    return convertPlucker(db, text, &rim);
+}
+
+int Decomp(const char *source, const char *text, const char *rim)
+{
+    if (rim)
+        ::unlink(rim);
+    const int sourceFd = ::open(source, O_RDONLY | O_CLOEXEC);
+    if (sourceFd < 0)
+        return Failed;
+    const int textFd = ::open(text, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (textFd < 0) {
+        ::close(sourceFd);
+        return Failed;
+    }
+    const int rimFd = rim ? ::open(rim, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666) : -1;
+    int result = Decomp(sourceFd, textFd, rimFd);
+    if (::close(textFd) != 0)
+        result = Failed;
+    if (rimFd >= 0) {
+        if (::close(rimFd) != 0)
+            result = Failed;
+        if (result != Plucker)
+            ::unlink(rim);
+    }
+    ::close(sourceFd);
+    return result;
+}
+
+unsigned Decompress(const unsigned char *input, unsigned char *output, unsigned length, unsigned outputSize,
+                    bool *damaged)
+{
+    unsigned in = 0, out = 0;
+    bool bad = false;
+    while (in < length) {
+        const unsigned c = input[in++];
+        if (c >= 0x01 && c <= 0x08) { // the next c bytes as they are
+            if (c > length - in || c > outputSize - out) {
+                bad = true;
+                break;
+            }
+            std::memcpy(output + out, input + in, c);
+            in += c;
+            out += c;
+        } else if (c < 0x80) { // the byte itself
+            if (out == outputSize) {
+                bad = true;
+                break;
+            }
+            output[out++] = uint8_t(c);
+        } else if (c < 0xC0) { // 2 bytes: 10dddddd ddddd ccc, copy c + 3 bytes from d back
+            if (in == length) {
+                bad = true;
+                break;
+            }
+            const unsigned v = c << 8 | input[in++];
+            const unsigned distance = (v & 0x3FFF) >> 3;
+            const unsigned count = (v & 7) + 3;
+            if (distance == 0 || distance > out || count > outputSize - out) {
+                bad = true;
+                break;
+            }
+            unsigned char *to = output + out;
+            const unsigned char *from = to - distance;
+            if (distance >= count) {
+                std::memcpy(to, from, count);
+            } else {
+                for (unsigned j = 0; j < count; ++j) // overlapping: repeats the last `distance` bytes
+                    to[j] = from[j];
+            }
+            out += count;
+        } else { // a space and the byte with its top bit cleared
+            if (outputSize - out < 2) {
+                bad = true;
+                break;
+            }
+            output[out++] = ' ';
+            output[out++] = uint8_t(c ^ 0x80);
+        }
+    }
+    if (damaged)
+        *damaged = bad;
+    return out;
+}
+
+int Unzip(const unsigned char *input, unsigned char *output, unsigned length, unsigned outputSize, unsigned *produced)
+{
+    unsigned char spare;
+    uLongf room = outputSize;
+    const int result = ::uncompress(outputSize ? output : &spare, &room, input, length);
+    if (produced)
+        *produced = result == Z_OK ? unsigned(room) : 0;
+    return result;
+}
+
+} // namespace makedoc9
