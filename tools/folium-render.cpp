@@ -1,0 +1,192 @@
+// folium-render: lays a document out with the real reading view, without a screen, and saves the
+// page as a picture or prints where every line starts.
+#include "MyView.h"
+#include "UserMessages.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QTextStream>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+struct Options
+{
+    QCommandLineParser parser;
+    QString document;
+};
+
+int intValue(const QCommandLineParser &p, const QString &name, bool *ok)
+{
+    bool good = false;
+    const int v = p.value(name).toInt(&good);
+    if (!good)
+        *ok = false;
+    return v;
+}
+
+// Applies "--x" / "--no-x" pairs to a flag; the later of the two wins when both are given.
+void applySwitch(const QCommandLineParser &p, const QString &name, bool &flag)
+{
+    const QStringList names = p.optionNames();
+    const qsizetype on = names.lastIndexOf(name);
+    const qsizetype off = names.lastIndexOf(QStringLiteral("no-") + name);
+    if (on >= 0 || off >= 0)
+        flag = on > off;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("folium-render"));
+
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral("Renders pages of a document with the reading view."));
+    p.addHelpOption();
+    p.addPositionalArgument(QStringLiteral("document"), QStringLiteral("The document to lay out."));
+    const QList<QCommandLineOption> valued = {
+        {QStringLiteral("width"), QStringLiteral("View width in pixels (default 600)."), QStringLiteral("px"), QStringLiteral("600")},
+        {QStringLiteral("height"), QStringLiteral("View height in pixels (default 800)."), QStringLiteral("px"), QStringLiteral("800")},
+        {QStringLiteral("font"), QStringLiteral("Font family."), QStringLiteral("family")},
+        {QStringLiteral("size"), QStringLiteral("Font size (pixels, also the line height)."), QStringLiteral("n")},
+        {QStringLiteral("margin"), QStringLiteral("Left and right margin."), QStringLiteral("px")},
+        {QStringLiteral("indent"), QStringLiteral("Paragraph indent."), QStringLiteral("px")},
+        {QStringLiteral("spacing"), QStringLiteral("Pixels between lines."), QStringLiteral("px")},
+        {QStringLiteral("rotation"), QStringLiteral("Display rotation in degrees."), QStringLiteral("deg")},
+        {QStringLiteral("encoding"), QStringLiteral("Encoding name."), QStringLiteral("name")},
+        {QStringLiteral("regexp"), QStringLiteral("Paragraph patterns, separated by |."), QStringLiteral("re")},
+        {QStringLiteral("page"), QStringLiteral("Show the Nth page, reached by paging from the start."), QStringLiteral("n")},
+        {QStringLiteral("position"), QStringLiteral("Show the page laid out from byte P as a paragraph start."), QStringLiteral("p")},
+        {QStringLiteral("out"), QStringLiteral("Save the view's picture to this PNG file."), QStringLiteral("file")},
+    };
+    for (const QCommandLineOption &o : valued)
+        p.addOption(o);
+    for (const char *name : {"bold", "italic", "justify", "reparagraph", "bar", "strip-html"}) {
+        const QString n = QString::fromLatin1(name);
+        p.addOption({n, QStringLiteral("Turn %1 on.").arg(n)});
+        p.addOption({QStringLiteral("no-") + n, QStringLiteral("Turn %1 off.").arg(n)});
+    }
+    p.addOption({QStringLiteral("lines"), QStringLiteral("Print PAGE and LINE rows for every page drawn.")});
+    p.process(app);
+
+    QTextStream err(stderr);
+    QTextStream out(stdout);
+    if (p.positionalArguments().size() != 1) {
+        err << "usage: folium-render [options] DOCUMENT (see --help)\n";
+        return 2;
+    }
+    const QString document = p.positionalArguments().first();
+    const QFileInfo info(document);
+    if (!info.exists() || !info.isFile() || !info.isReadable()) {
+        err << "folium-render: cannot read " << document << "\n";
+        return 1;
+    }
+
+    QMainWindow window;
+    auto *view = new MyView(&window, "view");
+    window.setCentralWidget(view);
+
+    bool ok = true;
+    const int width = intValue(p, QStringLiteral("width"), &ok);
+    const int height = intValue(p, QStringLiteral("height"), &ok);
+    auto setInt = [&](const char *name, int &member) {
+        if (p.isSet(QString::fromLatin1(name)))
+            member = intValue(p, QString::fromLatin1(name), &ok);
+    };
+    setInt("size", view->fontSize);
+    setInt("margin", view->pageMargin);
+    setInt("indent", view->paragraphIndent);
+    setInt("spacing", view->lineSpacing);
+    if (p.isSet(QStringLiteral("rotation")))
+        view->rotation = p.value(QStringLiteral("rotation")).toDouble(&ok);
+    if (p.isSet(QStringLiteral("font")))
+        view->fontName = p.value(QStringLiteral("font"));
+    if (p.isSet(QStringLiteral("encoding")))
+        view->encodingName = p.value(QStringLiteral("encoding"));
+    if (p.isSet(QStringLiteral("regexp")))
+        view->paragraphRegexp = p.value(QStringLiteral("regexp"));
+    applySwitch(p, QStringLiteral("bold"), view->fontBold);
+    applySwitch(p, QStringLiteral("italic"), view->fontItalic);
+    applySwitch(p, QStringLiteral("justify"), view->justifyLines);
+    applySwitch(p, QStringLiteral("reparagraph"), view->reparagraph);
+    applySwitch(p, QStringLiteral("bar"), view->barVisible);
+    applySwitch(p, QStringLiteral("strip-html"), view->stripHtml);
+    int page = 1;
+    qint64 position = -1;
+    if (p.isSet(QStringLiteral("page")))
+        page = intValue(p, QStringLiteral("page"), &ok);
+    if (p.isSet(QStringLiteral("position"))) {
+        position = p.value(QStringLiteral("position")).toLongLong(&ok);
+        ok = ok && position >= 0;
+    }
+    if (!ok || width <= 0 || height <= 0 || page < 1) {
+        err << "folium-render: an option has a value that is not a valid number\n";
+        return 2;
+    }
+
+    QString failure;
+    setWarningSink([&failure](QWidget *, const QString &, const QString &text) { failure = text; });
+
+    view->setFixedSize(width, height);
+    view->pickupSettings();
+    view->fileOpen(document);
+    if (!view->documentOpen) {
+        err << "folium-render: cannot open " << document << (failure.isEmpty() ? QString() : ": " + failure) << "\n";
+        return 1;
+    }
+    // Rows are printed for the pages laid out below; the page drawn by opening is laid out again.
+    const bool printLines = p.isSet(QStringLiteral("lines"));
+    int pagesDrawn = 0;
+    if (printLines) {
+        view->setLineObserver([&](qint64 start, bool paragraph) {
+            QStringList words;
+            for (int i = 0; i < view->lineWordCount; ++i)
+                words << view->lineWords[size_t(i)].text;
+            out << "LINE " << start << ' ' << (paragraph ? 1 : 0) << ' ' << words.join(QLatin1Char(' ')) << '\n';
+        });
+    }
+    auto drawPage = [&](auto &&layout) {
+        ++pagesDrawn;
+        if (printLines)
+            out << "PAGE " << pagesDrawn << ' ' << view->file.pos() << '\n';
+        layout();
+    };
+
+    if (position >= 0) {
+        view->pageStart = PageStart{};
+        view->pageStart.position = position;
+        view->pageStart.paragraph = true;
+        view->pageStart.penColor = Qt::black;
+        view->lineNewParagraph = true;
+        view->file.seek(position);
+        view->lineStartStyle = view->pageStart.style();
+        view->lineStartStyle.bold = view->fontBold;
+        view->lineStartStyle.italic = view->fontItalic;
+        drawPage([&] { view->printPage(); });
+    } else {
+        const PageStart first = view->pageStart;
+        view->file.seek(first.position);
+        view->lineNewParagraph = first.paragraph;
+        view->lineStartStyle = first.style();
+        drawPage([&] { view->printPage(); });
+        for (int i = 1; i < page && !view->file.atEnd(); ++i)
+            drawPage([&] { view->printPage(); });
+    }
+    out.flush();
+
+    if (p.isSet(QStringLiteral("out"))) {
+        const QString file = p.value(QStringLiteral("out"));
+        if (!view->grab().save(file, "PNG")) {
+            err << "folium-render: cannot write " << file << "\n";
+            return 1;
+        }
+    }
+    return EXIT_SUCCESS;
+}
