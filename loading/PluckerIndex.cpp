@@ -6,7 +6,7 @@ QVector<PluckerIndexEntry> loadPluckerIndex(const QString &rimPath)
 {
     QVector<PluckerIndexEntry> index;
     QFile file(rimPath);
-    if (!file.open(QIODevice::ReadOnly))
+    if (rimPath.isEmpty() || !file.open(QIODevice::ReadOnly))
         return index;
     const QByteArray bytes = file.readAll();
     const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
