@@ -21,6 +21,10 @@ QDBusConnection sessionBus()
             return existing;
     }
     QDBusConnection::disconnectFromBus(ConnectionName);
+    // The bus library reads the address variable only once per process; read it ourselves.
+    const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    if (!address.isEmpty())
+        return QDBusConnection::connectToBus(address, ConnectionName);
     return QDBusConnection::connectToBus(QDBusConnection::SessionBus, ConnectionName);
 }
 
