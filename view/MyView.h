@@ -163,6 +163,8 @@ private:
     void restoreFrom(const PageStart &start);
     void scrollOff();
     void releaseSource();
+    bool queueGlyphs(const QString &text, const QList<uint> &chars, int x, const QColor &color);
+    void flushGlyphs();
 
     WordFonts m_fonts;
     const WordFonts::Face *m_face = nullptr;  // face of the word being fitted or drawn
@@ -173,4 +175,9 @@ private:
     bool m_skipRelayout = false;
     QPainter *m_paperPainter = nullptr;  // open on paper while printPage() draws
     const WordFonts::Face *m_painterFace = nullptr;
+    // Glyphs queued for one drawing call: same face, same colour.
+    QVector<quint32> m_glyphs;
+    QVector<QPointF> m_glyphPositions;
+    const WordFonts::Face *m_glyphFace = nullptr;
+    QColor m_glyphColor;
 };

@@ -2,6 +2,7 @@
 // progress bar.
 #include "MyView.h"
 
+#include <QGlyphRun>
 #include <QPainter>
 
 void MyView::printPage()
@@ -64,6 +65,7 @@ void MyView::printLine()
         if (i < lineWordCount - 1)
             penX += justified ? word.gap : spaceWidth;
     }
+    flushGlyphs();
 }
 
 void MyView::printWord(const QString &text)
@@ -80,19 +82,66 @@ void MyView::printWord(const QString &text)
     }
     if (!m_face)
         selectWordFont(lineStartStyle);
-    if (m_paperPainter) {
+    const QColor color = wordPenColor.isValid() ? wordPenColor : QColor(Qt::black);
+    const int start = penX;
+    int width = 0;
+    const QList<uint> chars = text.toUcs4();
+    for (const char32_t c : chars)
+        width += m_face->width(c);
+    penX += width;  // the widths the fitter measured, so justified lines end exactly at the margin
+    if (!m_paperPainter || text.isEmpty())
+        return;
+    if (!queueGlyphs(text, chars, start, color)) {
+        flushGlyphs();
         if (m_painterFace != m_face) {
             m_paperPainter->setFont(m_face->font());
             m_painterFace = m_face;
         }
-        m_paperPainter->setPen(wordPenColor.isValid() ? wordPenColor : QColor(Qt::black));
-        m_paperPainter->drawText(penX, penY, text);
+        m_paperPainter->setPen(color);
+        m_paperPainter->drawText(start, penY, text);
     }
-    // Advance by the widths the fitter measured, so justified lines end exactly at the margin.
-    int width = 0;
-    for (const char32_t c : text.toUcs4())
-        width += m_face->width(c);
-    penX += width;
+}
+
+// Scripts up to Cyrillic and Armenian need no shaping: their words are queued as glyphs at the
+// fitter's widths and drawn a run at a time. Anything else, or a character the font lacks (which
+// needs a fallback font), is drawn by the platform's text layout.
+bool MyView::queueGlyphs(const QString &text, const QList<uint> &chars, int x, const QColor &color)
+{
+    for (const uint c : chars) {
+        if (c < 0x20 || c >= 0x0590)
+            return false;
+    }
+    const QRawFont &raw = m_face->rawFont();
+    if (!raw.isValid())
+        return false;
+    QVector<quint32> glyphs = raw.glyphIndexesForString(text);
+    if (glyphs.size() != chars.size() || glyphs.contains(0u))
+        return false;
+    if (m_glyphFace != m_face || m_glyphColor != color)
+        flushGlyphs();
+    m_glyphFace = m_face;
+    m_glyphColor = color;
+    for (qsizetype i = 0; i < glyphs.size(); ++i) {
+        m_glyphs.append(glyphs[i]);
+        m_glyphPositions.append(QPointF(x, penY));
+        x += m_face->width(chars[i]);
+    }
+    return true;
+}
+
+void MyView::flushGlyphs()
+{
+    if (m_glyphs.isEmpty() || !m_paperPainter)
+        return;
+    QGlyphRun run;
+    run.setRawFont(m_glyphFace->rawFont());
+    run.setGlyphIndexes(m_glyphs);
+    run.setPositions(m_glyphPositions);
+    run.setUnderline(m_glyphFace->font().underline());
+    m_paperPainter->setPen(m_glyphColor);
+    m_paperPainter->drawGlyphRun(QPointF(0, 0), run);
+    m_glyphs.clear();
+    m_glyphPositions.clear();
 }
 
 void MyView::paintProgressBar()

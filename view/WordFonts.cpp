@@ -9,6 +9,13 @@ constexpr size_t WidthTableSize = 0x10000;  // the Basic Multilingual Plane
 
 WordFonts::Face::Face(const QFont &font) : m_font(font), m_metrics(font) {}
 
+const QRawFont &WordFonts::Face::rawFont() const
+{
+    if (!m_raw.isValid())
+        m_raw = QRawFont::fromFont(m_font);
+    return m_raw;
+}
+
 int WordFonts::Face::measure(char32_t c) const
 {
     const int w = c <= 0xFFFF ? m_metrics.horizontalAdvance(QChar(char16_t(c)))

@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QRawFont>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -20,6 +21,8 @@ public:
         explicit Face(const QFont &font);
         const QFont &font() const { return m_font; }
         const QFontMetrics &metrics() const { return m_metrics; }
+        // The font as raw glyphs, for drawing text that needs no shaping.
+        const QRawFont &rawFont() const;
         int width(char32_t c) const
         {
             if (c < m_widths.size() && m_widths[c] >= 0)
@@ -31,6 +34,7 @@ public:
         int measure(char32_t c) const;
         QFont m_font;
         QFontMetrics m_metrics;
+        mutable QRawFont m_raw;
         mutable std::vector<int16_t> m_widths;  // -1: not measured yet
     };
 

@@ -1,0 +1,161 @@
+// Layout speed of the reading view: fitting lines against QTextLayout, a whole page, and opening
+// a very large document in the middle.
+#include "MyView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMainWindow>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTextLayout>
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+namespace {
+
+QTemporaryDir *workDir = nullptr;
+
+// Ordinary prose: words of 1 to 12 letters, paragraphs of 20 to 120 words, each starting with an
+// indented line.
+QString makeText(const QString &name, qint64 bytes)
+{
+    const QString path = workDir->filePath(name);
+    if (QFile::exists(path))
+        return path;
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    QRandomGenerator rng(11);
+    QByteArray chunk;
+    qint64 written = 0;
+    while (written < bytes) {
+        chunk.clear();
+        while (chunk.size() < (1 << 20)) {
+            chunk += "  ";
+            const int words = 20 + rng.bounded(100);
+            for (int w = 0; w < words; ++w) {
+                const int len = 1 + rng.bounded(12);
+                for (int k = 0; k < len; ++k)
+                    chunk += char('a' + rng.bounded(26));
+                chunk += (w % 11 == 10) ? '\n' : ' ';
+            }
+            chunk += ".\n";
+        }
+        const qint64 n = std::min<qint64>(chunk.size(), bytes - written);
+        f.write(chunk.constData(), n);
+        written += n;
+    }
+    return path;
+}
+
+struct Reader
+{
+    QMainWindow window;
+    MyView *view;
+    Reader(int width, int height)
+    {
+        view = new MyView(&window, "view");
+        window.setCentralWidget(view);
+        view->setFixedSize(width, height);
+        view->fontName = QStringLiteral("DejaVu Sans");
+        view->fontSize = 12;
+        view->fontBold = false;
+        view->pickupSettings();
+    }
+};
+
+void BM_FitLines_readStringFit(benchmark::State &state)
+{
+    const QString path = makeText(QStringLiteral("20mb.txt"), 20 << 20);
+    Reader r(600, 800);
+    r.view->fileOpen(path);
+    qint64 lines = 0;
+    for (auto _ : state) {
+        r.view->file.seek(0);
+        r.view->lineNewParagraph = true;
+        while (!r.view->file.atEnd()) {
+            r.view->readStringFit();
+            r.view->lineNewParagraph = r.view->nextLineNewParagraph;
+            ++lines;
+        }
+    }
+    state.SetItemsProcessed(lines);
+    state.counters["lines"] = double(lines) / double(state.iterations());
+}
+
+// The same text, paragraph by paragraph, broken into lines of the same width by QTextLayout.
+void BM_FitLines_QTextLayout(benchmark::State &state)
+{
+    const QString path = makeText(QStringLiteral("20mb.txt"), 20 << 20);
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    const QString text = QString::fromUtf8(f.readAll());
+    const QStringList paragraphs = text.split(QStringLiteral("\n  "));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(12);
+    const qreal width = 600 - 2 * 4;
+    qint64 lines = 0;
+    for (auto _ : state) {
+        for (const QString &paragraph : paragraphs) {
+            QTextLayout layout(paragraph, font);
+            QTextOption option;
+            option.setWrapMode(QTextOption::WordWrap);
+            layout.setTextOption(option);
+            layout.beginLayout();
+            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                line.setLineWidth(width);
+                ++lines;
+            }
+            layout.endLayout();
+        }
+    }
+    state.SetItemsProcessed(lines);
+    state.counters["lines"] = double(lines) / double(state.iterations());
+}
+
+void BM_WholePage(benchmark::State &state)
+{
+    const QString path = makeText(QStringLiteral("20mb.txt"), 20 << 20);
+    Reader r(600, 800);
+    r.view->fileOpen(path);
+    for (auto _ : state) {
+        if (r.view->file.pos() > (10 << 20))
+            r.view->file.seek(0);
+        r.view->printPage();
+    }
+}
+
+void BM_Open200MBAtMiddle(benchmark::State &state)
+{
+    const QString path = makeText(QStringLiteral("200mb.txt"), 200 << 20);
+    Reader r(600, 800);
+    for (auto _ : state) {
+        r.view->fileName = path;
+        r.view->pageStart = PageStart{};
+        r.view->pageStart.position = QFile(path).size() / 2;
+        r.view->resumeSlot();
+        benchmark::DoNotOptimize(r.view->pageWordCount);
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_rss_MB"] = double(usage.ru_maxrss) / 1024.0;
+}
+
+} // namespace
+
+BENCHMARK(BM_FitLines_readStringFit)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_FitLines_QTextLayout)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_WholePage)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Open200MBAtMiddle)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    workDir = &dir;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
