@@ -26,9 +26,10 @@ QString toUnicode::getCodecList()
 
 QChar toUnicode::getQChar(unsigned char byte) const
 {
-    if (byte < 0x80)
+    // Callers check index() first; without a table the byte is read as Latin-1 rather than
+    // indexing before the tables.
+    if (byte < 0x80 || m_index < 0 || m_index >= CodePageTableCount)
         return QChar(byte);
-    Q_ASSERT(m_index >= 0 && m_index < CodePageTableCount);
     return QChar(unicodevalues[m_index].values[byte - 0x80]);
 }
 

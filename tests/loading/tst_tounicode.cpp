@@ -190,6 +190,9 @@ void tst_toUnicode::setCodecReplacesEarlierChoice()
     QCOMPARE(t.index(), -1);
     const QString text = QStringLiteral("caf\u00e9");
     QCOMPARE(t.stringToUnicode(text), text);
+    // A caller that forgets to check the index gets Latin-1, not a read before the tables.
+    QCOMPARE(t.getQChar(0x80), QChar(0x80));
+    QCOMPARE(t.getQChar(0xFF), QChar(0xFF));
 }
 
 void tst_toUnicode::codecListNamesEveryTable()
