@@ -19,7 +19,8 @@ public:
     static void setStylusOperation(QWidget *widget, StylusMode mode);
     static StylusMode stylusOperation(const QWidget *widget);
 
-    // Shows `widget` as the application's window. With `noMaximize` false the window keeps the
-    // size and state it asked for itself.
+    // Shows `widget` as the application's window, in the size and state it has set for itself;
+    // on a desktop the window manager has the last word about maximising, so `noMaximize` only
+    // says that the caller does not insist.
     void showMainWidget(QWidget *widget, bool noMaximize = false);
 };
