@@ -108,6 +108,11 @@ void MyView::restoreFrom(const PageStart &start)
 
 void MyView::resizePixmapSlot()
 {
+    if (scrolling) {
+        // The scroll loop owns the paper until it ends; it lays the page out at the new size.
+        m_resizedWhileScrolling = true;
+        return;
+    }
     const int w = std::max(1, width());
     const int h = std::max(1, height());
     if (rotation == 0.0 || rotation == 180.0)
@@ -150,12 +155,10 @@ void MyView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
-    painter.drawPixmap(0, 0, rotation == 0.0 ? paper : rotatedPaper);
-}
-
-void MyView::scrollOff()
-{
-    autoScroll = false;
+    if (scrolling && !m_screen.isNull())
+        painter.drawPixmap(0, 0, m_screen);
+    else
+        painter.drawPixmap(0, 0, rotation == 0.0 ? paper : rotatedPaper);
 }
 
 qint64 MyView::pageNumberOf(qint64 position) const

@@ -16,6 +16,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QMainWindow;
@@ -81,6 +82,12 @@ public:
     bool autoScroll = false;
     bool scrolling = false;
     bool pickActive = false;
+    bool linkFound = false;
+    bool timerPending = false;
+    int scrollStep = 0;
+    std::vector<PageStart> lineHistory;  // line starts while scrolling; sized to the screen
+    int lineHistoryIndex = 0;
+    int lineHistoryMark = 0;
     QString lookupWord;
 
     std::array<qint64, LinkBackSize> linkBackStack{};
@@ -98,6 +105,7 @@ public:
     uint8_t barHeight = 6;
     int barLength = 0;
 
+    std::vector<LineStart> lineStarts;  // work table of backward paging
     std::array<PageStart, PageHistorySize> pageHistory;
     int pageIndex = 0;
     int historyDepth = 0;  // earlier pages the ring can still give back
@@ -130,6 +138,24 @@ public:
     void printWord(const QString &text);
     void paintProgressBar();
     void makeStream(const QString &path);
+    // Paging: the next page starts where the page on screen ends; the previous one comes from
+    // the ring or is worked out backwards.
+    void nextPage();
+    void previousPage();
+    // Where the page that ends at `pos` starts; sets lineNewParagraph and lineStartStyle for it.
+    qint64 findPrevPageIndex(qint64 pos);
+    // The nearest paragraph mark before pos - 2, or 0; leaves the file at pos - 2.
+    qint64 findNewParagraphBack(qint64 pos);
+    // Sets lineStartStyle to the Plucker attributes in force at `pos`; leaves the file there.
+    void findPluckerAttrBack(qint64 pos);
+    // The word drawn at paper point (x, y); may set linkFound and pageStart.position.
+    QString wordForXY(int x, int y);
+    // Auto-scroll: scrollOn() runs the scroll and returns when it has stopped.
+    void scrollOn();
+    void scrollOff();
+    // Word lookup: the built-in dictionary's page, or the outside dictionary application.
+    void intTranslate(const QString &word);
+    void translate(const QString &word);
     void setEncoding();
     // The page number of a position: position x virtualPageCount / fileSize + 1.
     qint64 pageNumberOf(qint64 position) const;
@@ -145,6 +171,8 @@ public Q_SLOTS:
     void pickupSettings();
     void resizePixmapSlot();
     void printPage();
+    void goLinkBack();
+    void timerStopped();
 
 Q_SIGNALS:
     void resizePixmap();
@@ -154,6 +182,10 @@ Q_SIGNALS:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     char32_t readDecodedChar();
@@ -161,8 +193,14 @@ private:
     void selectWordFont(const TextStyle &style);
     void splitParagraphPatterns();
     void restoreFrom(const PageStart &start);
-    void scrollOff();
     void releaseSource();
+    int linesPerPage() const;
+    void startTimer();
+    void delay();
+    void sendScreenSaverMode(int mode);
+    void changeFontSize(int delta);
+    void followLink(qint64 from);
+    void revealStep(const QPixmap &strip, int screenY);
     bool queueGlyphs(const QString &text, const QList<uint> &chars, int x, const QColor &color);
     void flushGlyphs();
 
@@ -173,6 +211,9 @@ private:
     qint64 m_fitterCalls = 0;
     LineObserver m_lineObserver;
     bool m_skipRelayout = false;
+    qint64 m_backwardFloor = 0;
+    QPixmap m_screen;  // what the widget shows while the text scrolls
+    bool m_resizedWhileScrolling = false;  // the backward paragraph search stops here
     QPainter *m_paperPainter = nullptr;  // open on paper while printPage() draws
     const WordFonts::Face *m_painterFace = nullptr;
     // Glyphs queued for one drawing call: same face, same colour.

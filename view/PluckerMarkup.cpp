@@ -1,8 +1,116 @@
-// Plucker function codes inside converted text.
+// Plucker function codes inside converted text: a 0x00 byte, a code byte, then its arguments.
+// Codes and arguments are read as raw bytes, so they survive any encoding setting.
 #include "MyView.h"
 
-// Function codes are not interpreted yet: the code byte itself is skipped.
+namespace {
+
+enum class CodeGroup { Link, Style, Italic, Underline, Skipped, Other };
+
+struct Code
+{
+    CodeGroup group;
+    int arguments;
+};
+
+Code describe(int code)
+{
+    switch (code) {
+    case 0x08: return {CodeGroup::Link, 0};
+    case 0x0A: return {CodeGroup::Link, 2};
+    case 0x0C: return {CodeGroup::Link, 4};
+    case 0x11: return {CodeGroup::Style, 1};
+    case 0x40: case 0x48: return {CodeGroup::Italic, 0};
+    case 0x60: case 0x68: return {CodeGroup::Underline, 0};
+    case 0x1A: case 0x22: return {CodeGroup::Skipped, 2};
+    case 0x29: return {CodeGroup::Skipped, 1};
+    case 0x33: case 0x53: return {CodeGroup::Skipped, 3};
+    case 0x5C: return {CodeGroup::Skipped, 4};
+    default: return {CodeGroup::Other, 0};
+    }
+}
+
+// Applies one code with its argument bytes to `style`.
+void apply(TextStyle &style, int code, const int *a)
+{
+    switch (code) {
+    case 0x08:
+        style.linkRecord = style.linkParagraph = 0;
+        style.penColor = Qt::black;
+        break;
+    case 0x0A:
+        style.linkRecord = uint16_t(a[0] << 8 | a[1]);
+        style.linkParagraph = 0;
+        style.penColor = Qt::darkBlue;
+        break;
+    case 0x0C:
+        style.linkRecord = uint16_t(a[0] << 8 | a[1]);
+        style.linkParagraph = uint16_t(a[2] << 8 | a[3]);
+        style.penColor = Qt::blue;
+        break;
+    case 0x11:
+        // 0 regular, 1-6 headings, 7 bold; larger values are not styles.
+        if (a[0] == 0)
+            style.bold = false, style.fontIncrement = 0;
+        else if (a[0] <= 2)
+            style.bold = true, style.fontIncrement = 2;
+        else if (a[0] <= 4)
+            style.bold = false, style.fontIncrement = 2;
+        else if (a[0] <= 7)
+            style.bold = true, style.fontIncrement = 0;
+        break;
+    case 0x40: style.italic = true; break;
+    case 0x48: style.italic = false; break;
+    case 0x60: style.underline = true; break;
+    case 0x68: style.underline = false; break;
+    default: break;
+    }
+}
+
+// Reads `count` argument bytes; a byte missing at the end of the file reads as 0.
+void readArguments(PositionedReader &file, int count, int *a)
+{
+    for (int i = 0; i < count; ++i) {
+        const int b = file.readByte();
+        a[i] = b < 0 ? 0 : b;
+    }
+}
+
+} // namespace
+
 char32_t MyView::pluckerDecode()
 {
-    return 0;
+    const int code = file.readByte();
+    if (code < 0)
+        return 0;
+    const Code c = describe(code);
+    int a[4] = {0, 0, 0, 0};
+    readArguments(file, c.arguments, a);
+    apply(runningStyle, code, a);
+    if (code == 0x11 && runningStyle.fontIncrement > lineFontIncrement)
+        lineFontIncrement = runningStyle.fontIncrement;
+    return code == 0x38 ? U'\n' : 0;
+}
+
+void MyView::findPluckerAttrBack(qint64 pos)
+{
+    bool decided[4] = {false, false, false, false};  // link, style, italic, underline
+    int undecided = 4;
+    for (qint64 p = pos - 1, scanned = 0; p >= 1 && scanned < 15999 && undecided > 0; --p, ++scanned) {
+        file.seek(p);
+        if (file.readByte() != 0)
+            continue;
+        const int code = file.readByte();
+        if (code < 0)
+            continue;
+        const Code c = describe(code);
+        const int group = int(c.group);
+        if (group > int(CodeGroup::Underline) || decided[group])
+            continue;
+        int a[4] = {0, 0, 0, 0};
+        readArguments(file, c.arguments, a);
+        apply(lineStartStyle, code, a);
+        decided[group] = true;
+        --undecided;
+    }
+    file.seek(pos);
 }
