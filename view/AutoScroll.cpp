@@ -151,7 +151,9 @@ void MyView::scrollOn()
     scrolling = false;
     m_screen = QPixmap();
     if (m_resizedWhileScrolling) {
-        resizePixmapSlot();  // lays the page out at the new size from the top line
+        // Lay the page out at the new size, from the top line.
+        pageHistory[size_t(pageIndex)] = lineHistory[size_t(top)];
+        resizePixmapSlot();
         return;
     }
     printPage();

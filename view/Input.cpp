@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 
 namespace {
 
@@ -59,14 +60,18 @@ void MyView::keyPressEvent(QKeyEvent *e)
     if (isOkKey(key) && (rot == 0 || rot == 1)) {
         if (running) {
             e->accept();
-            scrollOff();
-            sendScreenSaverMode(100);
+            scrollOff();  // the loop below, further up the stack, ends after the current line
             return;
         }
         if (!autoScroll && !scrolling) {
             e->accept();
+            // The screen saver is held off while the text moves and let go however the scroll
+            // ends, also when a resize stops it.
+            QPointer<MyView> alive(this);
             sendScreenSaverMode(2);
             scrollOn();
+            if (alive)
+                sendScreenSaverMode(100);
             return;
         }
     } else if (running) {

@@ -1,0 +1,169 @@
+// Auto-scroll: started and stopped by keys from inside its own loop, landing on the top line.
+#include "PrivateBus.h"
+#include "ViewFixture.h"
+
+#include <QResizeEvent>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+QByteArray lines(int count)
+{
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += "line" + QByteArray::number(i) + "\n";
+    return text;
+}
+} // namespace
+
+class tst_AutoScroll : public QObject
+{
+    Q_OBJECT
+
+    // Presses `key` once `linesIn` lines have started to scroll in.
+    static void stopAfter(ViewFixture &f, int linesIn, int key, QList<int> *stepsSeen = nullptr)
+    {
+        auto *poll = new QTimer(f.view);
+        QObject::connect(poll, &QTimer::timeout, f.view, [&f, poll, linesIn, key, stepsSeen] {
+            if (!f.view->scrolling)
+                return;
+            const int ring = int(f.view->lineHistory.size());
+            const int scrolledIn = (f.view->lineHistoryIndex - f.view->lineHistoryMark + ring) % ring;
+            if (stepsSeen)
+                stepsSeen->append(f.view->scrollStep);
+            if (scrolledIn >= linesIn) {
+                poll->stop();
+                QTest::keyClick(f.view, Qt::Key(key));
+            }
+        });
+        poll->start(0);
+    }
+
+private Q_SLOTS:
+    void stopsOnTheThirdLine_data()
+    {
+        QTest::addColumn<double>("rotation");
+        QTest::addColumn<int>("stopKey");
+        QTest::newRow("0, Return") << 0.0 << int(Qt::Key_Return);
+        QTest::newRow("-90, OK key") << -90.0 << int(Qt::Key_F33);
+    }
+    void stopsOnTheThirdLine()
+    {
+        QFETCH(double, rotation);
+        QFETCH(int, stopKey);
+        ViewFixture f(300, 200);
+        f.view->reparagraph = false;
+        f.view->rotation = rotation;
+        f.view->scrollDelay = 1;
+        f.view->pickupSettings();
+        f.view->fileOpen(f.write(QStringLiteral("scroll.txt"), lines(100)));
+        const int paperHeight = f.view->paper.height();
+        stopAfter(f, 2, stopKey);
+        QTest::keyClick(f.view, Qt::Key_Return);  // returns when the scroll has stopped
+        QVERIFY(!f.view->autoScroll);
+        QVERIFY(!f.view->scrolling);
+        QCOMPARE(f.view->pageStart.position, qint64(2 * 6));  // "line2" is now the top line
+        QCOMPARE(f.view->pageWords[0].text, QStringLiteral("line2"));
+        QCOMPARE(f.view->paper.height(), paperHeight);
+        QCOMPARE(f.view->historyDepth, 0);
+    }
+
+    void doesNotStartAt180()
+    {
+        ViewFixture f(300, 200);
+        f.view->rotation = 180;
+        f.view->scrollDelay = 1;
+        f.view->pickupSettings();
+        f.view->fileOpen(f.write(QStringLiteral("s.txt"), lines(50)));
+        QTest::keyClick(f.view, Qt::Key_Return);
+        QVERIFY(!f.view->scrolling && !f.view->autoScroll);
+    }
+
+    void keysAndTapsWaitWhileScrolling()
+    {
+        ViewFixture f(300, 200);
+        f.view->reparagraph = false;
+        f.view->scrollDelay = 1;
+        f.view->fileOpen(f.write(QStringLiteral("k.txt"), lines(100)));
+        const int size = f.view->fontSize;
+        bool pressed = false;
+        QTimer::singleShot(5, f.view, [&] {
+            QTest::keyClick(f.view, Qt::Key_Right);  // swallowed
+            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(150, 197));  // ignored
+            pressed = true;
+            QTest::keyClick(f.view, Qt::Key_Return);
+        });
+        QTest::keyClick(f.view, Qt::Key_Return);
+        QVERIFY(pressed);
+        QCOMPARE(f.view->fontSize, size);
+        QVERIFY(!f.view->scrolling);
+    }
+
+    void resizeStopsAndLaysOutAtTheNewSize()
+    {
+        ViewFixture f(300, 200);
+        f.view->reparagraph = false;
+        f.view->scrollDelay = 1;
+        f.view->fileOpen(f.write(QStringLiteral("r.txt"), lines(100)));
+        QTimer::singleShot(5, f.view, [&] {
+            // A hidden widget gets its resize event only when shown: deliver it as the window would.
+            f.view->setFixedSize(320, 240);
+            QResizeEvent resize(QSize(320, 240), QSize(300, 200));
+            QCoreApplication::sendEvent(f.view, &resize);
+        });
+        QTest::keyClick(f.view, Qt::Key_Return);
+        QVERIFY(!f.view->scrolling && !f.view->autoScroll);
+        QCOMPARE(f.view->paper.size(), QSize(320, 240));
+        QVERIFY(f.view->pageStart.position > 0);
+    }
+
+    // The screen saver is held off while scrolling and let go again however the scroll ends.
+    void screenSaverHeldAndReleased()
+    {
+        PrivateBus bus;
+        QCopListener listener;
+        QString why;
+        if (!bus.start(&listener, &why))
+            QSKIP(qPrintable(why));
+        ViewFixture f(300, 200);
+        f.view->scrollDelay = 1;
+        f.view->fileOpen(f.write(QStringLiteral("saver.txt"), lines(100)));
+        stopAfter(f, 1, Qt::Key_Return);
+        QTest::keyClick(f.view, Qt::Key_Return);
+        QTimer::singleShot(5, f.view, [&] {
+            QResizeEvent resize(QSize(300, 200), QSize(300, 200));
+            QCoreApplication::sendEvent(f.view, &resize);
+        });
+        QTest::keyClick(f.view, Qt::Key_Return);
+        const QString system = QStringLiteral("QPE/System");
+        QTRY_COMPARE(listener.intArguments(system), (QList<int>{2, 100, 2, 100}));
+        QCOMPARE(listener.received.first().message, QStringLiteral("setScreenSaverMode(int)"));
+    }
+
+    void endOfTextKeepsScrollingBlankLines()
+    {
+        ViewFixture f(300, 200);
+        f.view->reparagraph = false;
+        f.view->scrollDelay = 1;
+        f.view->fileOpen(f.write(QStringLiteral("short.txt"), lines(3)));
+        stopAfter(f, 20, Qt::Key_Return);
+        QTest::keyClick(f.view, Qt::Key_Return);
+        QVERIFY(!f.view->scrolling);
+        QVERIFY(f.view->file.atEnd());
+    }
+
+    void tallScreensKeepTheirTopLine()
+    {
+        // More than 49 lines on the screen: the ring of line starts grows with it.
+        ViewFixture f(300, 1200);
+        f.view->reparagraph = false;
+        f.view->scrollDelay = 1;
+        f.view->fileOpen(f.write(QStringLiteral("tall.txt"), lines(300)));
+        stopAfter(f, 3, Qt::Key_Return);
+        QTest::keyClick(f.view, Qt::Key_Return);
+        QCOMPARE(f.view->pageWords[0].text, QStringLiteral("line3"));
+    }
+};
+
+QTEST_MAIN(tst_AutoScroll)
+#include "tst_autoscroll.moc"
