@@ -6,7 +6,10 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMainWindow>
+#include <QMouseEvent>
 #include <QTextStream>
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +39,49 @@ void applySwitch(const QCommandLineParser &p, const QString &name, bool &flag)
     const qsizetype off = names.lastIndexOf(QStringLiteral("no-") + name);
     if (on >= 0 || off >= 0)
         flag = on > off;
+}
+
+// Applies the events of --events to the view, in order. False (with a message) for an event
+// that cannot be understood.
+bool applyEvents(MyView *view, const QString &list, QTextStream &err)
+{
+    for (const QString &event : list.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (event == QLatin1String("next")) {
+            view->nextPage();
+        } else if (event == QLatin1String("prev")) {
+            view->previousPage();
+        } else if (event == QLatin1String("back")) {
+            view->goLinkBack();
+        } else if (event.startsWith(QLatin1String("key:"))) {
+            const QString name = event.mid(4);
+            const QKeySequence sequence = QKeySequence::fromString(name);
+            if (sequence.isEmpty()) {
+                err << "folium-render: unknown key " << name << "\n";
+                return false;
+            }
+            const int key = sequence[0].key();
+            const QString text = name.size() == 1 ? name : QString();
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+            QCoreApplication::sendEvent(view, &press);
+        } else if (event.startsWith(QLatin1String("tap:"))) {
+            const QStringList xy = event.mid(4).split(QLatin1Char(','));
+            bool okX = false, okY = false;
+            const int x = xy.value(0).toInt(&okX);
+            const int y = xy.value(1).toInt(&okY);
+            if (xy.size() != 2 || !okX || !okY) {
+                err << "folium-render: a tap needs tap:<x>,<y>, not " << event << "\n";
+                return false;
+            }
+            const QPointF at(x, y);
+            QMouseEvent press(QEvent::MouseButtonPress, at, view->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                              Qt::NoModifier);
+            QCoreApplication::sendEvent(view, &press);
+        } else {
+            err << "folium-render: unknown event " << event << "\n";
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -73,6 +119,9 @@ int main(int argc, char **argv)
         p.addOption({n, QStringLiteral("Turn %1 on.").arg(n)});
         p.addOption({QStringLiteral("no-") + n, QStringLiteral("Turn %1 off.").arg(n)});
     }
+    p.addOption({QStringLiteral("events"),
+                 QStringLiteral("Space-separated events after the first page: next, prev, key:<name>, tap:<x>,<y>, back."),
+                 QStringLiteral("list")});
     p.addOption({QStringLiteral("lines"), QStringLiteral("Print PAGE and LINE rows for every page drawn.")});
     p.process(app);
 
@@ -135,16 +184,22 @@ int main(int argc, char **argv)
     setWarningSink([&failure](QWidget *, const QString &, const QString &text) { failure = text; });
 
     view->setFixedSize(width, height);
+    // A window that is shown (though never on a screen) gets its resize events now, not in the
+    // middle of the events below.
+    window.setAttribute(Qt::WA_DontShowOnScreen);
+    window.show();
+    QCoreApplication::processEvents();
     view->pickupSettings();
     view->fileOpen(document);
     if (!view->documentOpen) {
         err << "folium-render: cannot open " << document << (failure.isEmpty() ? QString() : ": " + failure) << "\n";
         return 1;
     }
-    // Rows are printed for the pages laid out below; the page drawn by opening is laid out again.
-    const bool printLines = p.isSet(QStringLiteral("lines"));
+    // Rows are printed for the pages laid out from here on; the page drawn by opening is laid out
+    // again as page 1.
     int pagesDrawn = 0;
-    if (printLines) {
+    if (p.isSet(QStringLiteral("lines"))) {
+        view->setPageObserver([&](qint64 start) { out << "PAGE " << ++pagesDrawn << ' ' << start << '\n'; });
         view->setLineObserver([&](qint64 start, bool paragraph) {
             QStringList words;
             for (int i = 0; i < view->lineWordCount; ++i)
@@ -152,13 +207,6 @@ int main(int argc, char **argv)
             out << "LINE " << start << ' ' << (paragraph ? 1 : 0) << ' ' << words.join(QLatin1Char(' ')) << '\n';
         });
     }
-    auto drawPage = [&](auto &&layout) {
-        ++pagesDrawn;
-        if (printLines)
-            out << "PAGE " << pagesDrawn << ' ' << view->file.pos() << '\n';
-        layout();
-    };
-
     if (position >= 0) {
         view->pageStart = PageStart{};
         view->pageStart.position = position;
@@ -169,16 +217,14 @@ int main(int argc, char **argv)
         view->lineStartStyle = view->pageStart.style();
         view->lineStartStyle.bold = view->fontBold;
         view->lineStartStyle.italic = view->fontItalic;
-        drawPage([&] { view->printPage(); });
+        view->printPage();
     } else {
-        const PageStart first = view->pageStart;
-        view->file.seek(first.position);
-        view->lineNewParagraph = first.paragraph;
-        view->lineStartStyle = first.style();
-        drawPage([&] { view->printPage(); });
+        view->resizePixmapSlot();  // the first page again, from its ring slot
         for (int i = 1; i < page && !view->file.atEnd(); ++i)
-            drawPage([&] { view->printPage(); });
+            view->nextPage();
     }
+    if (!applyEvents(view, p.value(QStringLiteral("events")), err))
+        return 2;
     out.flush();
 
     if (p.isSet(QStringLiteral("out"))) {

@@ -162,6 +162,9 @@ public:
     // Called for every line printPage() draws (or passes over as blank), with where it starts.
     using LineObserver = std::function<void(qint64 start, bool paragraph)>;
     void setLineObserver(LineObserver observer) { m_lineObserver = std::move(observer); }
+    // Called whenever printPage() starts a page, with where the page starts.
+    using PageObserver = std::function<void(qint64 start)>;
+    void setPageObserver(PageObserver observer) { m_pageObserver = std::move(observer); }
     // How many times readStringFit() ran since construction (paging tests count re-fitting).
     qint64 fitterCalls() const { return m_fitterCalls; }
 
@@ -210,6 +213,7 @@ private:
     std::unique_ptr<SourcePreparer> m_preparer;
     qint64 m_fitterCalls = 0;
     LineObserver m_lineObserver;
+    PageObserver m_pageObserver;
     bool m_skipRelayout = false;
     qint64 m_backwardFloor = 0;
     QPixmap m_screen;  // what the widget shows while the text scrolls

@@ -13,6 +13,8 @@ void MyView::printPage()
     pageStart.position = file.pos();
     pageStart.setStyle(lineStartStyle);
     pageHistory[pageIndex] = pageStart;
+    if (m_pageObserver)
+        m_pageObserver(pageStart.position);
 
     clearPaper();
     pageWordCount = 0;
@@ -111,6 +113,10 @@ bool MyView::queueGlyphs(const QString &text, const QList<uint> &chars, int x, c
         if (c < 0x20 || c >= 0x0590)
             return false;
     }
+    // A glyph run draws its underline from the run's origin, not under the words: leave
+    // underlined words to the text layout.
+    if (m_face->font().underline())
+        return false;
     const QRawFont &raw = m_face->rawFont();
     if (!raw.isValid())
         return false;
@@ -137,7 +143,6 @@ void MyView::flushGlyphs()
     run.setRawFont(m_glyphFace->rawFont());
     run.setGlyphIndexes(m_glyphs);
     run.setPositions(m_glyphPositions);
-    run.setUnderline(m_glyphFace->font().underline());
     m_paperPainter->setPen(m_glyphColor);
     m_paperPainter->drawGlyphRun(QPointF(0, 0), run);
     m_glyphs.clear();
