@@ -121,7 +121,19 @@ DictImpl::DictImpl(const char *path)
     for (IndexEntry &e : index)
         e.pos = int32_t(std::min<int64_t>(int64_t(e.pos) + dataStart, INT32_MAX));
 
-    if (!checkIntegrity())
+    bool sound = checkIntegrity();
+    // A record outside the data area or out of file order would let the search wander
+    // outside its span; such an index is dropped whatever the caller does next.
+    int32_t prev = dataStart;
+    for (const IndexEntry &e : index) {
+        if (e.pos < prev || e.pos > lastEntryPos) {
+            index.clear();
+            sound = false;
+            break;
+        }
+        prev = e.pos;
+    }
+    if (!sound)
         setError("Integrity failure");
     nextPos = -1;
 }
@@ -292,14 +304,6 @@ bool DictImpl::checkIntegrity()
         c = 1;
         if (pos < 1 || readFull(fd, pos - 1, &c, 1) != 1 || c != DATA_DELIMITER)
             return false;
-    }
-    // Every record must point into the data area, in file order: the search narrows its
-    // span between neighbouring records.
-    int32_t prev = dataStart;
-    for (const IndexEntry &e : index) {
-        if (e.pos < prev || e.pos > lastEntryPos)
-            return false;
-        prev = e.pos;
     }
     return true;
 }
@@ -550,6 +554,8 @@ bool DictImpl::findEntry(const std::string &query, bool &prefix)
         return false;
     };
     bsearchIndex(canon, from, to);
+    from = std::max(from, dataStart);
+    to = std::min(to, lastEntryPos);
 
     if (from >= to) {
         if (!readEntry(from))
@@ -575,9 +581,12 @@ bool DictImpl::findEntry(const std::string &query, bool &prefix)
         if (c < 0) {
             to = currentPos;
         } else {
-            from = findNext(p + 1);
-            if (from < 0)
+            int32_t next = findNext(p + 1);
+            if (next < 0)
                 return fail();
+            if (next <= from)
+                break; // no entry starts after the probe inside the span: it was the last
+            from = next;
         }
     }
     if (!found && compare(canon, cur) > 0 && nextEntry())
