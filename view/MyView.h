@@ -148,6 +148,13 @@ public:
     qint64 findNewParagraphBack(qint64 pos);
     // Sets lineStartStyle to the Plucker attributes in force at `pos`; leaves the file there.
     void findPluckerAttrBack(qint64 pos);
+    // The first words of the page on screen, for a bookmark; empty without a document.
+    QString getBookmarkName();
+    // Nominal page number (2000-byte pages) of the page on screen, from 1.
+    qint64 getPageNumber() const;
+    // Writes a contents file at `path` from named HTML anchors or short lines after blank lines.
+    // The page on screen and the reading position are left as they were.
+    void generateContents(const QString &path);
     // The word drawn at paper point (x, y); may set linkFound and pageStart.position.
     QString wordForXY(int x, int y);
     // Auto-scroll: scrollOn() runs the scroll and returns when it has stopped.
