@@ -122,6 +122,9 @@ int main(int argc, char **argv)
     p.addOption({QStringLiteral("events"),
                  QStringLiteral("Space-separated events after the first page: next, prev, key:<name>, tap:<x>,<y>, back."),
                  QStringLiteral("list")});
+    p.addOption({QStringLiteral("name"), QStringLiteral("Print NAME <title> and PAGENO <n> for the page shown.")});
+    p.addOption({QStringLiteral("contents"), QStringLiteral("Write the document's contents file, as Build Contents does."),
+                 QStringLiteral("file")});
     p.addOption({QStringLiteral("lines"), QStringLiteral("Print PAGE and LINE rows for every page drawn.")});
     p.process(app);
 
@@ -225,7 +228,17 @@ int main(int argc, char **argv)
     }
     if (!applyEvents(view, p.value(QStringLiteral("events")), err))
         return 2;
+    if (p.isSet(QStringLiteral("name")))
+        out << "NAME " << view->getBookmarkName() << "\nPAGENO " << view->getPageNumber() << '\n';
     out.flush();
+    if (p.isSet(QStringLiteral("contents"))) {
+        const QString file = p.value(QStringLiteral("contents"));
+        view->generateContents(file);
+        if (!QFileInfo::exists(file)) {
+            err << "folium-render: cannot write " << file << "\n";
+            return 1;
+        }
+    }
 
     if (p.isSet(QStringLiteral("out"))) {
         const QString file = p.value(QStringLiteral("out"));
