@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <type_traits>
 
 namespace {
 
@@ -33,20 +32,6 @@ int wholeDegrees(double rotation)
     if (!std::isfinite(rotation))
         return 0;
     return int(std::clamp(std::trunc(rotation), double(INT_MIN), double(INT_MAX)));
-}
-
-// TODO: connect directly once the view's goLinkBack() slot has landed; until then the Back
-// action (which starts disabled and is only enabled by the view) has nothing to call.
-template <typename View, typename = void>
-struct HasGoLinkBack : std::false_type {};
-template <typename View>
-struct HasGoLinkBack<View, std::void_t<decltype(&View::goLinkBack)>> : std::true_type {};
-
-template <typename View>
-void connectGoBack(QAction *action, View *view)
-{
-    if constexpr (HasGoLinkBack<View>::value)
-        QObject::connect(action, &QAction::triggered, view, &View::goLinkBack);
 }
 
 } // namespace
@@ -70,7 +55,7 @@ TextReader::TextReader(QWidget *parent, const char *name, Qt::WindowFlags flags)
     contentsList->hide();
 
     view = new MyView(this, "view");
-    connectGoBack(backAction, view);
+    connect(backAction, &QAction::triggered, view, &MyView::goLinkBack);
     view->backAction = backAction;
     backAction->setEnabled(false);
     view->rotation = 0.0;
