@@ -141,8 +141,103 @@ void BM_Open200MBAtMiddle(benchmark::State &state)
     state.counters["peak_rss_MB"] = double(usage.ru_maxrss) / 1024.0;
 }
 
+// A text with no paragraph marks at all: every line feed joins lines, so the backward search
+// runs to its reach limit.
+QString makeUnmarkedText(const QString &name, qint64 bytes)
+{
+    const QString path = workDir->filePath(name);
+    if (QFile::exists(path))
+        return path;
+    QFile source(makeText(QStringLiteral("20mb.txt"), 20 << 20));
+    source.open(QIODevice::ReadOnly);
+    QByteArray text = source.read(bytes);
+    text.replace("\n  ", "\nx ");
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(text);
+    return path;
+}
+
+QString makeHtml(const QString &name, qint64 bytes)
+{
+    const QString path = workDir->filePath(name);
+    if (QFile::exists(path))
+        return path;
+    QFile source(makeText(QStringLiteral("20mb.txt"), 20 << 20));
+    source.open(QIODevice::ReadOnly);
+    QByteArray text = source.read(bytes);
+    int chapter = 0;
+    for (qsizetype at = text.indexOf(".\n  "); at >= 0; at = text.indexOf(".\n  ", at + 40)) {
+        const QByteArray tag = (++chapter % 20 == 0) ? "<p><a name=\"c" + QByteArray::number(chapter) + "\">Chapter "
+                                                          + QByteArray::number(chapter) + "</a> "
+                                                    : QByteArray("<p><i>x</i> ");
+        text.replace(at + 2, 2, tag);
+    }
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(text);
+    return path;
+}
+
+// Pages back with an empty ring, from page starts spread over the text.
+void pageBack(benchmark::State &state, const QString &path)
+{
+    Reader r(600, 800);
+    r.view->fileOpen(path);
+    QRandomGenerator rng(3);
+    for (auto _ : state) {
+        state.PauseTiming();
+        r.view->file.seek(rng.bounded(r.view->fileSize - 100000) + 50000);
+        r.view->lineNewParagraph = false;
+        r.view->printPage();  // a page start as a jump would leave it
+        r.view->historyDepth = 0;
+        state.ResumeTiming();
+        r.view->previousPage();
+    }
+}
+void BM_ComputedPreviousPage(benchmark::State &state) { pageBack(state, makeText(QStringLiteral("20mb.txt"), 20 << 20)); }
+void BM_ComputedPreviousPage_NoParagraphMarks(benchmark::State &state)
+{
+    pageBack(state, makeUnmarkedText(QStringLiteral("unmarked.txt"), 4 << 20));
+}
+
+// Building contents against one plain read of the same file through the positioned reader.
+void contents(benchmark::State &state, const QString &path)
+{
+    Reader r(600, 800);
+    r.view->fileOpen(path);
+    const QString out = workDir->filePath(QStringLiteral("out.cnt"));
+    for (auto _ : state)
+        r.view->generateContents(out);
+    state.SetBytesProcessed(state.iterations() * r.view->fileSize);
+}
+void readOnce(benchmark::State &state, const QString &path)
+{
+    PositionedReader reader;
+    reader.open(path);
+    reader.setMode(PositionedReader::Mode::Utf8);
+    for (auto _ : state) {
+        reader.seek(0);
+        char32_t sum = 0;
+        while (!reader.atEnd())
+            sum += reader.readChar();
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetBytesProcessed(state.iterations() * reader.size());
+}
+void BM_Contents_Plain(benchmark::State &state) { contents(state, makeText(QStringLiteral("20mb.txt"), 20 << 20)); }
+void BM_Contents_Html(benchmark::State &state) { contents(state, makeHtml(QStringLiteral("20mb.html"), 20 << 20)); }
+void BM_ReadOnce_Plain(benchmark::State &state) { readOnce(state, makeText(QStringLiteral("20mb.txt"), 20 << 20)); }
+void BM_ReadOnce_Html(benchmark::State &state) { readOnce(state, makeHtml(QStringLiteral("20mb.html"), 20 << 20)); }
+
 } // namespace
 
+BENCHMARK(BM_ComputedPreviousPage)->Unit(benchmark::kMillisecond)->Iterations(50)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ComputedPreviousPage_NoParagraphMarks)->Unit(benchmark::kMillisecond)->Iterations(20)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Contents_Plain)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ReadOnce_Plain)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_Contents_Html)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ReadOnce_Html)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_FitLines_readStringFit)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_FitLines_QTextLayout)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_WholePage)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);

@@ -3,6 +3,7 @@
 #include <QTextCodec>
 #include <QTextDecoder>
 #include <algorithm>
+#include <cstring>
 
 namespace {
 constexpr qint64 WindowSize = 64 * 1024;
@@ -87,6 +88,24 @@ int PositionedReader::byteAt(qint64 position)
             return -1;
     }
     return m_window[size_t(position - m_windowStart)];
+}
+
+bool PositionedReader::skipPast(unsigned char byte)
+{
+    m_pending.clear();
+    while (m_pos < m_size) {
+        if ((m_pos < m_windowStart || m_pos >= m_windowEnd) && !loadWindowAround(m_pos))
+            break;
+        const unsigned char *from = m_window.data() + (m_pos - m_windowStart);
+        const size_t length = size_t(m_windowEnd - m_pos);
+        if (const void *hit = std::memchr(from, byte, length)) {
+            m_pos += static_cast<const unsigned char *>(hit) - from + 1;
+            return true;
+        }
+        m_pos = m_windowEnd;
+    }
+    m_pos = m_size;
+    return false;
 }
 
 int PositionedReader::readByteSlow()

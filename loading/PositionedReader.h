@@ -64,6 +64,12 @@ public:
         return readByteSlow();
     }
 
+    // Moves just past the next `byte` (or to the end of the file) without decoding what lies
+    // between; true when the byte was found. Meant for an ASCII byte in UTF-8 or Bytes mode,
+    // where it can never be part of a longer character (see canSkipBytes()).
+    bool skipPast(unsigned char byte);
+    bool canSkipBytes() const { return m_mode != Mode::Codec; }
+
     // How many times the file itself was read; lets tests check that scans stay in the window.
     qint64 fileReads() const { return m_fileReads; }
 

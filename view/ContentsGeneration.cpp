@@ -39,14 +39,16 @@ struct Line
 };
 } // namespace
 
-// Reads up to and past the next line feed (a carriage return before it is not part of the line).
-static Line readLine(MyView &view, const std::function<char32_t()> &next)
+// Reads one line and past its line feed (a carriage return just before it is not part of the
+// line). Unless `wantText`, a line stops being read once it is known not to be blank.
+static Line readLine(MyView &view, bool wantText)
 {
     Line line;
     qsizetype length = 0;
     char32_t pendingCr = 0;
-    while (!view.file.atEnd()) {
-        const char32_t c = next();
+    PositionedReader &file = view.file;
+    while (!file.atEnd()) {
+        const char32_t c = view.readDecodedChar();
         if (c == U'\n')
             break;
         if (pendingCr) {
@@ -58,8 +60,13 @@ static Line readLine(MyView &view, const std::function<char32_t()> &next)
             pendingCr = c;
             continue;
         }
-        if (!isWhiteSpace(c))
+        if (!isWhiteSpace(c)) {
             line.blank = false;
+            if (!wantText && file.canSkipBytes()) {
+                file.skipPast('\n');
+                return line;
+            }
+        }
         if (length <= MaxHeadingLength)
             append(line.start, c);
         ++length;
@@ -94,7 +101,6 @@ void MyView::generateContents(const QString &path)
         file.seek(0);
         const QPointer<MyView> alive(this);
         int shown = 0;
-        auto next = [this]() { return readDecodedChar(); };
         static const QRegularExpression anchor(QStringLiteral("^[aA] "));
         static const QRegularExpression named(QStringLiteral("\\s[nN][aA][mM][eE]="),
                                               QRegularExpression::UseUnicodePropertiesOption);
@@ -116,11 +122,16 @@ void MyView::generateContents(const QString &path)
                 bool collecting = false;
                 bool complete = false;
                 while (!file.atEnd() && !complete) {
-                    const char32_t c = readDecodedChar();
-                    if (c != U'<') {
-                        if (collecting && title.size() < MaxTitleKept)
-                            append(title, c);
-                        continue;
+                    if (!collecting && file.canSkipBytes()) {
+                        if (!file.skipPast('<'))
+                            break;
+                    } else {
+                        const char32_t c = readDecodedChar();
+                        if (c != U'<') {
+                            if (collecting && title.size() < MaxTitleKept)
+                                append(title, c);
+                            continue;
+                        }
                     }
                     QString tag;
                     while (!file.atEnd()) {
@@ -144,12 +155,12 @@ void MyView::generateContents(const QString &path)
                 if (!complete)
                     title.clear();
             } else {
-                if (!readLine(*this, next).blank)
+                if (!readLine(*this, false).blank)
                     continue;
                 Line line;
                 do {
                     position = file.pos();
-                    line = readLine(*this, next);
+                    line = readLine(*this, true);
                 } while (line.blank && !file.atEnd());
                 if (line.tooLong)
                     continue;

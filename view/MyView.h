@@ -197,8 +197,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
-private:
+public:
+    // The next character of the document, mapped through the selected code page.
     char32_t readDecodedChar();
+
+private:
     char32_t pluckerDecode();
     void selectWordFont(const TextStyle &style);
     void splitParagraphPatterns();
