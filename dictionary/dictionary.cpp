@@ -20,6 +20,7 @@ constexpr int ScanChunk = 256;          // findPrev/findNext read size
 constexpr int FirstEntryRead = 1024;    // most entries fit; longer ones read on
 constexpr int64_t IndexSpacing = 32768; // bytes of entries between index records
 constexpr size_t IntegrityStride = 80;  // every 80th index record is checked on opening
+constexpr int64_t MaxWindow = 256 * 1024; // largest search span read in one go
 
 // strtol with base 0 that counts only when the whole value parses and fits a long.
 bool parseNumber(const std::string &s, long &out)
@@ -142,6 +143,41 @@ DictImpl::~DictImpl()
 {
     if (fd >= 0)
         ::close(fd);
+}
+
+ssize_t DictImpl::readAt(int64_t offset, char *buf, size_t n)
+{
+    if (fd < 0) {
+        errno = EBADF;
+        return -1;
+    }
+    if (windowStart >= 0 && offset >= windowStart
+        && offset + int64_t(n) <= windowStart + int64_t(window.size())) {
+        std::memcpy(buf, window.data() + (offset - windowStart), n);
+        return ssize_t(n);
+    }
+    return readFull(fd, offset, buf, n);
+}
+
+// One read of the span a search probes (plus the bytes findPrev and readEntry look at
+// around it) instead of two reads per probe. Spans too wide for that are read per probe.
+void DictImpl::loadWindow(int32_t from, int32_t to)
+{
+    const int64_t start = std::max<int64_t>(dataStart, int64_t(from) - ScanChunk);
+    const int64_t end = std::min<int64_t>(fileSize, int64_t(to) + FirstEntryRead);
+    if (fd < 0 || end <= start || end - start > MaxWindow)
+        return;
+    if (windowStart >= 0 && start >= windowStart && end <= windowStart + int64_t(window.size()))
+        return; // already held
+    window.resize(size_t(end - start));
+    ssize_t got = readFull(fd, start, window.data(), window.size());
+    if (got < 0) {
+        window.clear();
+        windowStart = -1;
+        return;
+    }
+    window.resize(size_t(got));
+    windowStart = start;
 }
 
 void DictImpl::setSystemError(int err)
@@ -388,7 +424,7 @@ bool DictImpl::readEntry(int32_t pos)
     char *buf = buffer.data();
     const size_t room = buffer.size();
     size_t want = std::min<size_t>(room, FirstEntryRead);
-    ssize_t got = readFull(fd, pos, buf, want);
+    ssize_t got = readAt(pos, buf, want);
     if (got < 0) {
         setSystemError(errno);
         return false;
@@ -398,7 +434,7 @@ bool DictImpl::readEntry(int32_t pos)
                                std::memchr(lf + 1, DATA_DELIMITER, size_t(buf + got - lf - 1)))
                          : nullptr;
     if (!nul && size_t(got) == want && want < room) {
-        ssize_t more = readFull(fd, int64_t(pos) + int64_t(want), buf + want, room - want);
+        ssize_t more = readAt(int64_t(pos) + int64_t(want), buf + want, room - want);
         if (more < 0) {
             setSystemError(errno);
             return false;
@@ -442,7 +478,7 @@ int32_t DictImpl::findPrev(int32_t pos)
         if (pos - dataStart + 1 < n)
             n = pos - dataStart + 1;
         pos -= n;
-        ssize_t got = fd < 0 ? -1 : readFull(fd, int64_t(pos) + 1, buf, size_t(n));
+        ssize_t got = readAt(int64_t(pos) + 1, buf, size_t(n));
         if (got != n) {
             setSystemError(got < 0 ? errno : EIO);
             return -1;
@@ -463,7 +499,7 @@ int32_t DictImpl::findNext(int32_t pos)
         return lastEntryPos;
     char buf[ScanChunk];
     for (;;) {
-        ssize_t got = fd < 0 ? -1 : readFull(fd, pos, buf, sizeof buf);
+        ssize_t got = readAt(pos, buf, sizeof buf);
         if (got < 0) {
             setSystemError(errno);
             return -1;
@@ -556,6 +592,7 @@ bool DictImpl::findEntry(const std::string &query, bool &prefix)
     bsearchIndex(canon, from, to);
     from = std::max(from, dataStart);
     to = std::min(to, lastEntryPos);
+    loadWindow(from, to);
 
     if (from >= to) {
         if (!readEntry(from))

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 class SHCM;
@@ -93,7 +94,8 @@ private:
     void setSystemError(int err);
     std::string &property(const std::string &name) { return properties[name]; }
     std::string decodeStored(const std::string &stored) const;
-    bool readExact(int64_t offset, void *buf, size_t n, size_t &got);
+    ssize_t readAt(int64_t offset, char *buf, size_t n); // pread, served from window when held
+    void loadWindow(int32_t from, int32_t to);
 
     int fd = -1;
     int32_t dataStart = 0;
@@ -114,4 +116,6 @@ private:
 
     int64_t fileSize = 0;     // size when opened
     int64_t readOffset = 0;   // header reading position (getLine)
+    std::vector<char> window; // a copy of the file from windowStart, at most 256 KiB
+    int64_t windowStart = -1; // -1: no window held
 };
