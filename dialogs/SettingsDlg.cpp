@@ -1,13 +1,371 @@
 #include "SettingsDlg.h"
 
+#include "Resource.h"
+#include "toUnicode.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QScrollArea>
+#include <QSet>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTextCodec>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString UpName = QStringLiteral("..");
+const QString RotationItems = QStringLiteral("0,-90,90,180");
+const QString ParagraphItems = QStringLiteral("^\\s+|^\\s*$,^\\s*,^\\s,^\\s*$,^[\\s\\d],^\\d");
+constexpr int LastCodecNumber = 2999;
+
+// A tab page whose rows scroll when the window is too small to show them all; the rows keep
+// their natural heights at the top and the space below them stays empty.
+QVBoxLayout *addScrollingTab(QTabWidget *tabs, const QString &title)
+{
+    auto *area = new QScrollArea;
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    auto *page = new QWidget;
+    auto *rows = new QVBoxLayout(page);
+    area->setWidget(page);
+    tabs->addTab(area, title);
+    return rows;
+}
+
+QSpinBox *numberBox(int minimum, int maximum, int step)
+{
+    auto *box = new QSpinBox;
+    box->setRange(minimum, maximum);
+    box->setSingleStep(step);
+    return box;
+}
+
+// A drop-down that cannot be typed into and that does not grow with its longest item, so that
+// long font or codec names cannot push the page wider than a small window.
+QComboBox *dropDown(int shownCharacters)
+{
+    auto *list = new QComboBox;
+    list->setEditable(false);
+    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    list->setMinimumContentsLength(shownCharacters);
+    return list;
+}
+
+// The first item whose text equals `value` exactly becomes current; the first item when none does.
+void selectItem(QComboBox *list, const QString &value)
+{
+    const int index = list->findText(value, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    list->setCurrentIndex(index >= 0 ? index : 0);
+}
+
+} // namespace
+
 SettingsDlg::SettingsDlg(QWidget *parent, const char *name)
     : QWidget(parent)
 {
     if (name)
         setObjectName(QString::fromLatin1(name));
+
+    tabs = new QTabWidget(this);
+    buildDisplayTab();
+    buildFormatTab();
+    buildMiscTab();
+    setFocusProxy(tabs);
     setFocusPolicy(Qt::StrongFocus);
+
+    fontList->addItems(QFontDatabase::families());
+    encodingList->addItems(encodingNames());
+    rotationList->addItems(RotationItems.split(QLatin1Char(',')));
+    paragraphList->addItems(ParagraphItems.split(QLatin1Char(',')));
+
+    // A choice by its row, not its text: the header row can name a folder that does not exist.
+    connect(folderList, &QComboBox::activated, this, [this](int index) {
+        if (index > 0)
+            pathChanged(folderList->itemText(index));
+    });
+}
+
+void SettingsDlg::buildDisplayTab()
+{
+    QVBoxLayout *rows = addScrollingTab(tabs, QStringLiteral("Display"));
+
+    auto *fontRow = new QHBoxLayout;
+    auto *nameColumn = new QVBoxLayout;
+    nameColumn->addWidget(new QLabel(QStringLiteral("Font Name")));
+    fontList = dropDown(10);
+    nameColumn->addWidget(fontList);
+    fontRow->addLayout(nameColumn, 1);
+    auto *sizeColumn = new QVBoxLayout;
+    sizeColumn->addWidget(new QLabel(QStringLiteral("Font Size")));
+    fontSizeBox = numberBox(8, 24, 1);
+    sizeColumn->addWidget(fontSizeBox);
+    fontRow->addLayout(sizeColumn);
+    auto *styleColumn = new QVBoxLayout;
+    styleColumn->addStretch();
+    boldCheck = new QCheckBox(QStringLiteral("Bold"));
+    styleColumn->addWidget(boldCheck);
+    italicCheck = new QCheckBox(QStringLiteral("Italic"));
+    styleColumn->addWidget(italicCheck);
+    fontRow->addLayout(styleColumn);
+    rows->addLayout(fontRow);
+
+    auto *rotationRow = new QHBoxLayout;
+    rotationRow->addWidget(new QLabel(QStringLiteral("Rotation")));
+    rotationList = dropDown(4);
+    rotationRow->addWidget(rotationList);
+    justifyCheck = new QCheckBox(QStringLiteral("Justify"));
+    rotationRow->addWidget(justifyCheck);
+    rotationRow->addStretch();
+    rows->addLayout(rotationRow);
+
+    auto *sizesRow = new QHBoxLayout;
+    auto *sizes = new QGridLayout;
+    indentBox = numberBox(0, 40, 1);
+    marginBox = numberBox(0, 40, 1);
+    spacingBox = numberBox(1, 10, 1);
+    sizes->addWidget(new QLabel(QStringLiteral("Indents")), 0, 0);
+    sizes->addWidget(indentBox, 0, 1);
+    sizes->addWidget(new QLabel(QStringLiteral("Margins")), 1, 0);
+    sizes->addWidget(marginBox, 1, 1);
+    sizes->addWidget(new QLabel(QStringLiteral("Spacing")), 2, 0);
+    sizes->addWidget(spacingBox, 2, 1);
+    sizesRow->addLayout(sizes);
+    sizesRow->addStretch();
+    rows->addLayout(sizesRow);
+
+    auto *barRow = new QHBoxLayout;
+    auto *barColumn = new QVBoxLayout;
+    barCheck = new QCheckBox(QStringLiteral("Show progress bar"));
+    barColumn->addWidget(barCheck);
+    auto *scrollRow = new QHBoxLayout;
+    scrollRow->addWidget(new QLabel(QStringLiteral("Scroll delay")));
+    scrollBox = numberBox(5, 1000, 5);
+    scrollRow->addWidget(scrollBox);
+    barColumn->addLayout(scrollRow);
+    barRow->addLayout(barColumn);
+    barRow->addStretch();
+    rows->addLayout(barRow);
+
+    rows->addStretch();
+}
+
+void SettingsDlg::buildFormatTab()
+{
+    QVBoxLayout *rows = addScrollingTab(tabs, QStringLiteral("Format"));
+
+    auto *encodingRow = new QHBoxLayout;
+    encodingRow->addWidget(new QLabel(QStringLiteral("Encoding")));
+    encodingList = dropDown(14);
+    encodingRow->addWidget(encodingList);
+    encodingRow->addStretch();
+    rows->addLayout(encodingRow);
+
+    auto *paragraphRow = new QHBoxLayout;
+    reparagraphCheck = new QCheckBox(QStringLiteral("Reparagraph"));
+    paragraphRow->addWidget(reparagraphCheck);
+    paragraphRow->addWidget(new QLabel(QStringLiteral("at RegExp:")));
+    paragraphList = dropDown(8);
+    paragraphRow->addWidget(paragraphList);
+    paragraphRow->addStretch();
+    rows->addLayout(paragraphRow);
+
+    auto *htmlRow = new QHBoxLayout;
+    stripHtmlCheck = new QCheckBox(QStringLiteral("Strip HTML"));
+    htmlRow->addWidget(stripHtmlCheck);
+    stripNewlinesCheck = new QCheckBox(QStringLiteral("Strip NL/CR from HTML"));
+    htmlRow->addWidget(stripNewlinesCheck);
+    htmlRow->addStretch();
+    rows->addLayout(htmlRow);
+
+    crConvertCheck = new QCheckBox(QStringLiteral("Convert CR to NL"));
+    rows->addWidget(crConvertCheck);
+
+    rows->addStretch();
+}
+
+void SettingsDlg::buildMiscTab()
+{
+    QVBoxLayout *rows = addScrollingTab(tabs, QStringLiteral("Misc"));
+
+    dictionaryCheck = new QCheckBox(QStringLiteral("Built-in dictionary"));
+    rows->addWidget(dictionaryCheck);
+    auto *pathRow = new QHBoxLayout;
+    pathRow->addWidget(new QLabel(QStringLiteral("Path:")));
+    pathEdit = new QLineEdit;
+    pathRow->addWidget(pathEdit, 1);
+    rows->addLayout(pathRow);
+    folderList = dropDown(16);
+    folderList->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    rows->addWidget(folderList);
+
+    rows->addStretch();
+}
+
+QStringList SettingsDlg::encodingNames()
+{
+    toUnicode builtIn;
+    QSet<QString> seen;
+    QString names;
+    // The platform answers several numbers with one codec (aliases); each codec is named once.
+    for (int mib = 0; mib <= LastCodecNumber; ++mib) {
+        const QTextCodec *codec = QTextCodec::codecForMib(mib);
+        if (!codec)
+            continue;
+        const QString name = QString::fromLatin1(codec->name());
+        builtIn.setCodec(name);
+        if (builtIn.index() >= 0 || seen.contains(name))
+            continue;  // a built-in code page is listed among the built-in names
+        seen.insert(name);
+        names += name + QLatin1Char(',');
+    }
+    names += toUnicode::getCodecList();
+    return names.split(QLatin1Char(','), Qt::KeepEmptyParts);
 }
 
 void SettingsDlg::acceptChanges()
 {
+    // Text typed into a number box counts even when the box still has the focus.
+    for (QSpinBox *box : {fontSizeBox, indentBox, marginBox, spacingBox, scrollBox})
+        box->interpretText();
+
+    fontName = fontList->currentText();
+    encodingName = encodingList->currentText();
+    rotationText = rotationList->currentText();
+    paragraphRegexp = paragraphList->currentText();
+    dictionaryPath = pathEdit->text();
+    fontSize = fontSizeBox->value();
+    pageMargin = marginBox->value();
+    lineSpacing = spacingBox->value();
+    paragraphIndent = indentBox->value();
+    scrollDelay = scrollBox->value();
+    fontBold = boldCheck->isChecked();
+    fontItalic = italicCheck->isChecked();
+    justifyLines = justifyCheck->isChecked();
+    reparagraph = reparagraphCheck->isChecked();
+    barVisible = barCheck->isChecked();
+    stripHtml = stripHtmlCheck->isChecked();
+    stripNewlinesInHtml = stripNewlinesCheck->isChecked();
+    crConvert = crConvertCheck->isChecked();
+    internalDictionary = dictionaryCheck->isChecked();
+}
+
+void SettingsDlg::fillControls()
+{
+    selectItem(fontList, fontName);
+    selectItem(encodingList, encodingName);
+    selectItem(rotationList, rotationText);
+    selectItem(paragraphList, paragraphRegexp);
+
+    fontSizeBox->setValue(fontSize);
+    marginBox->setValue(pageMargin);
+    spacingBox->setValue(lineSpacing);
+    indentBox->setValue(paragraphIndent);
+    scrollBox->setValue(scrollDelay);
+    boldCheck->setChecked(fontBold);
+    italicCheck->setChecked(fontItalic);
+    justifyCheck->setChecked(justifyLines);
+    reparagraphCheck->setChecked(reparagraph);
+    barCheck->setChecked(barVisible);
+    stripHtmlCheck->setChecked(stripHtml);
+    stripNewlinesCheck->setChecked(stripNewlinesInHtml);
+    crConvertCheck->setChecked(crConvert);
+    dictionaryCheck->setChecked(internalDictionary);
+    pathEdit->setText(dictionaryPath);
+
+    // No stored path: browse from home rather than from a nameless folder.
+    setFolderList(dictionaryPath.isEmpty() ? QDir::homePath()
+                                           : QFileInfo(dictionaryPath).absolutePath());
+}
+
+void SettingsDlg::setFolderList(const QString &folder)
+{
+    const QIcon folderIcon(Resource::loadPixmap(QStringLiteral("folder")));
+    const QIcon fileIcon(Resource::loadPixmap(QStringLiteral("DocsIcon")));
+
+    folderList->clear();
+    folderList->addItem(folderIcon, folder);
+    folderList->addItem(folderIcon, UpName);
+
+    QDir dir(!folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath());
+    currentFolder = dir.absolutePath();
+    dir.setFilter(QDir::Dirs | QDir::Files | QDir::Drives);
+    dir.setSorting(QDir::DirsFirst | QDir::IgnoreCase | QDir::Name);
+
+    static const QRegularExpression dictionaryName(QStringLiteral("\\.dic$"));
+    const QFileInfoList entries = dir.entryInfoList();
+    for (const QFileInfo &entry : entries) {
+        const QString name = entry.fileName();
+        if (name == QLatin1String(".") || name == UpName)
+            continue;
+        if (name == QLatin1String("NotAvailable"))
+            folderList->addItem(UpName);
+        else if (entry.isDir())
+            folderList->addItem(folderIcon, name);
+        else if (dictionaryName.match(name).hasMatch())
+            folderList->addItem(fileIcon, name);
+    }
+}
+
+void SettingsDlg::pathChanged(const QString &text)
+{
+    // The header row names the listed folder, or the missing one whose place home took.
+    if (text == currentFolder || (folderList->count() > 0 && text == folderList->itemText(0)))
+        return;
+    const QString prefix = currentFolder.endsWith(QLatin1Char('/')) ? currentFolder
+                                                                     : currentFolder + QLatin1Char('/');
+    if (QFileInfo(prefix + text).isDir()) {
+        QDir dir(currentFolder);
+        if (text == UpName)
+            dir.cdUp();
+        else
+            dir.cd(text);
+        setFolderList(dir.absolutePath());
+    } else {
+        pathEdit->setText(prefix + text);
+    }
+}
+
+void SettingsDlg::dictBrowse()
+{
+}
+
+void SettingsDlg::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // A window brought back from the task bar shows its pages again: keep the user's edits then.
+    if (!event->spontaneous())
+        fillControls();
+    tabs->setGeometry(rect());
+}
+
+void SettingsDlg::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    tabs->setGeometry(rect());
+}
+
+void SettingsDlg::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        Q_EMIT closeSettings();
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:  // a keypad's OK
+    case Qt::Key_F33:
+        Q_EMIT acceptSettings();
+        break;
+    default:
+        event->ignore();
+    }
 }

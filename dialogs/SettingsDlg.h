@@ -1,14 +1,20 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
-// The settings page: the reader settings that reading itself does not change. The main window
-// copies its values in before showing the page and takes them back after acceptance.
-//
-// For now this is an empty page that carries the values and the two signals, so that the
-// window's settings mode works; the tabs and their controls are built later and fill
-// acceptChanges().
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QSpinBox;
+class QTabWidget;
+
+// The settings page: the reader settings that reading itself does not change, on three tabs
+// ("Display", "Format", "Misc") with a small browser for the dictionary file. The main window
+// copies its values into the value fields before showing the page; the page fills its controls
+// from them when shown, and acceptChanges() copies the controls back. The page never touches
+// the view or the settings file itself.
 class SettingsDlg : public QWidget
 {
     Q_OBJECT
@@ -16,16 +22,17 @@ class SettingsDlg : public QWidget
 public:
     explicit SettingsDlg(QWidget *parent = nullptr, const char *name = nullptr);
 
+    // Value fields, named as the view fields they are copied from and to.
     QString fontName;
     QString encodingName;
     QString rotationText;  // degrees, decimal text
     QString paragraphRegexp;
     QString dictionaryPath;
-    int fontSize = 0;
-    int pageMargin = 0;
-    int lineSpacing = 0;
-    int paragraphIndent = 0;
-    int scrollDelay = 0;
+    int fontSize = 0;         // pixels
+    int pageMargin = 0;       // pixels
+    int lineSpacing = 0;      // pixels
+    int paragraphIndent = 0;  // pixels
+    int scrollDelay = 0;      // milliseconds per auto-scroll step
     bool fontBold = false;
     bool fontItalic = false;
     bool justifyLines = false;
@@ -36,10 +43,58 @@ public:
     bool crConvert = false;
     bool internalDictionary = false;
 
-    // Copies the controls into the value fields (no controls yet: the values stay as copied in).
+    // Controls. Every list is a drop-down that cannot be typed into.
+    QTabWidget *tabs = nullptr;
+    QComboBox *fontList = nullptr;
+    QSpinBox *fontSizeBox = nullptr;     // 8..24
+    QCheckBox *boldCheck = nullptr;
+    QCheckBox *italicCheck = nullptr;
+    QComboBox *rotationList = nullptr;   // 0, -90, 90, 180
+    QCheckBox *justifyCheck = nullptr;
+    QSpinBox *indentBox = nullptr;       // 0..40
+    QSpinBox *marginBox = nullptr;       // 0..40
+    QSpinBox *spacingBox = nullptr;      // 1..10
+    QCheckBox *barCheck = nullptr;
+    QSpinBox *scrollBox = nullptr;       // 5..1000 in steps of 5
+    QComboBox *encodingList = nullptr;
+    QCheckBox *reparagraphCheck = nullptr;
+    QComboBox *paragraphList = nullptr;
+    QCheckBox *stripHtmlCheck = nullptr;
+    QCheckBox *stripNewlinesCheck = nullptr;
+    QCheckBox *crConvertCheck = nullptr;
+    QCheckBox *dictionaryCheck = nullptr;
+    QLineEdit *pathEdit = nullptr;       // the dictionary file
+    QComboBox *folderList = nullptr;     // the listed folder, "..", its folders and .dic files
+    QString currentFolder;               // absolute path of the folder folderList lists
+
+    // The encoding list: the platform's codec names by registry number 0..2999, each once and
+    // none that is also a built-in code page, then the built-in code pages in table order.
+    static QStringList encodingNames();
+
+    // Copies every control into its value field.
     void acceptChanges();
+
+    // Lists `folder` (or the home folder when it does not exist) below two header items: the
+    // folder as passed and "..".
+    void setFolderList(const QString &folder);
 
 Q_SIGNALS:
     void acceptSettings();
     void closeSettings();
+
+public Q_SLOTS:
+    // A choice in the folder list: a folder is entered, a dictionary file goes to the path line.
+    void pathChanged(const QString &text);
+    void dictBrowse();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void buildDisplayTab();
+    void buildFormatTab();
+    void buildMiscTab();
+    void fillControls();
 };
