@@ -1,11 +1,13 @@
 #include "MyView.h"
 
 #include "SourcePreparer.h"
+#include "dictionary.h"
 #include "toUnicode.h"
 
 #include <QMainWindow>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QStandardPaths>
 #include <algorithm>
 #include <limits>
 
@@ -16,6 +18,9 @@ MyView::MyView(QMainWindow *parent, const char *name)
     if (name)
         setObjectName(QString::fromLatin1(name));
     decoder->setCodec(encodingName);
+    // Until the settings name one, the dictionary is looked for in the user's data folder.
+    dictionaryPath = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                   + QStringLiteral("/folium/dictionary.dic");
     barFont = QFont(QStringLiteral("helvetica"));
     barFont.setPixelSize(8);
     barFont.setWeight(QFont::Normal);
@@ -77,6 +82,7 @@ void MyView::pickupSettings()
     pageFont = m_fonts.base().font();
     spaceWidth = m_fonts.base().width(U' ');
 
+    dictionary.reset();  // the next lookup opens dictionaryPath afresh
     decoder->setCodec(encodingName);
 
     // The relayout below starts from pageStart; laying out from the ring first would draw the
@@ -125,7 +131,10 @@ void MyView::resizePixmapSlot()
     clearPaper();
     if (documentOpen && !m_skipRelayout) {
         restoreFrom(pageHistory[pageIndex]);
-        printPage();
+        if (translationShown)
+            intTranslate(lookupWord);
+        else
+            printPage();
     } else {
         showIt();
     }

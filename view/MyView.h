@@ -21,6 +21,7 @@
 class QAction;
 class QMainWindow;
 class QPainter;
+class Dictionary;
 class SourcePreparer;
 class toUnicode;
 
@@ -89,6 +90,13 @@ public:
     int lineHistoryIndex = 0;
     int lineHistoryMark = 0;
     QString lookupWord;
+    std::unique_ptr<Dictionary> dictionary;  // opened at the first lookup after the settings
+    QString translationTitle;  // the title of the translation page on screen
+    // Entry formatting state.
+    int subsenseCount = 0;
+    QString pronunciation;
+    QString partOfSpeech;
+    QString headword;
 
     std::array<qint64, LinkBackSize> linkBackStack{};
     int linkBackIndex = 0;
@@ -163,6 +171,11 @@ public:
     // Word lookup: the built-in dictionary's page, or the outside dictionary application.
     void intTranslate(const QString &word);
     void translate(const QString &word);
+    // A sense's brace mark-up as page mark-up; the sense itself when it cannot be converted.
+    QString dictFormat(const QString &sense, const QString &word);
+    // Converts `body` from `pos` up to the closing tag of `section`, appending to `out`; returns
+    // the position after that tag, the length of body when the text ends first, or -1.
+    int dictProcessBody(const QString &body, int pos, QString &section, QString &out);
     void setEncoding();
     // The page number of a position: position x virtualPageCount / fileSize + 1.
     qint64 pageNumberOf(qint64 position) const;
@@ -214,6 +227,7 @@ private:
     void changeFontSize(int delta);
     void followLink(qint64 from);
     void revealStep(const QPixmap &strip, int screenY);
+    void drawTranslation(const QString &word, bool failed, bool found, const QString &body);
     bool queueGlyphs(const QString &text, const QList<uint> &chars, int x, const QColor &color);
     void flushGlyphs();
 
@@ -227,7 +241,10 @@ private:
     bool m_skipRelayout = false;
     qint64 m_backwardFloor = 0;
     QPixmap m_screen;  // what the widget shows while the text scrolls
-    bool m_resizedWhileScrolling = false;  // the backward paragraph search stops here
+    bool m_resizedWhileScrolling = false;
+    int m_formatDepth = 0;
+    int m_formatBudget = 0;
+    bool m_formatAborted = false;  // the backward paragraph search stops here
     QPainter *m_paperPainter = nullptr;  // open on paper while printPage() draws
     const WordFonts::Face *m_painterFace = nullptr;
     // Glyphs queued for one drawing call: same face, same colour.

@@ -1,13 +1,156 @@
-// Looking up a tapped word.
+// Looking up a tapped word: the built-in dictionary's translation page, or a message to the
+// outside dictionary application.
 #include "MyView.h"
 
-// The translation page is not built yet: a tapped word is only remembered.
-void MyView::intTranslate(const QString &word)
+#include "QCopEnvelope.h"
+#include "dictionary.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QRegularExpression>
+
+namespace {
+const QString HelpLine =
+    QStringLiteral("<b><help>'Tap' or press 'Ok' to exit, Backspace and letters to edit the WORD");
+
+QString cleanWord(const QString &word)
 {
-    lookupWord = word;
+    static const QRegularExpression leading(
+        QStringLiteral("^[!\"\u00A3$%^&*()\\-_+=\u00AC`:;@'~#|<,>.?/{}\\[\\]\\d\\\\]+"),
+        QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression trailing(
+        QStringLiteral("[!\"\u00A3$%^&*()\\-_+=\u00AC`:;@'~#|<,>.?/{}\\[\\]\\d\\\\]+$"),
+        QRegularExpression::UseUnicodePropertiesOption);
+    return word.toLower().remove(leading).remove(trailing);
 }
+} // namespace
 
 void MyView::translate(const QString &word)
 {
-    lookupWord = word;
+    QCopEnvelope envelope(QStringLiteral("QPE/Application/dictionary"), QStringLiteral("find(QString)"));
+    envelope << cleanWord(word);
+}
+
+void MyView::intTranslate(const QString &word)
+{
+    translationShown = true;
+    lookupWord = cleanWord(word);
+    if (!dictionary)
+        dictionary.reset(Dictionary::create(QFile::encodeName(dictionaryPath).constData()));
+
+    QString error = dictionary ? QString::fromStdString(dictionary->getError())
+                               : QStringLiteral("Error openning dictionary file!");
+    bool found = false;
+    QString body;
+    if (error.isEmpty()) {
+        bool prefix = false;
+        found = dictionary->findEntry(lookupWord.toUtf8().toStdString(), prefix);
+        error = QString::fromStdString(dictionary->getError());
+    }
+    if (error.isEmpty()) {
+        const QString entryWord = QString::fromUtf8(dictionary->getWord());
+        const QString sense = QString::fromUtf8(dictionary->getSense());
+        body = dictFormat(sense, entryWord) + HelpLine;
+    } else {
+        // Which file could not be used, on a line of its own under the reason.
+        body = error + QLatin1String("<p>") + dictionaryPath;
+    }
+    drawTranslation(lookupWord, !error.isEmpty(), found, body);
+}
+
+void MyView::drawTranslation(const QString &word, bool failed, bool found, const QString &body)
+{
+    clearPaper();
+    const int pitch = fontSize + lineSpacing;
+    QFont font = m_fonts.base().font();
+    font.setUnderline(false);
+    QPainter painter(&paper);
+
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    painter.setFont(font);
+    painter.setPen(Qt::blue);
+    painter.drawText(pageMargin, pitch, word);
+
+    font.setWeight(QFont::Bold);
+    painter.setFont(font);
+    painter.setPen(failed ? Qt::red : Qt::black);
+    const int titleY = 2 * pitch + 4;
+    translationTitle = failed  ? QStringLiteral("Dictionary file error:")
+                       : found ? QStringLiteral("Exact translation")
+                               : QStringLiteral("Closest translation");
+    painter.drawText(pageMargin, titleY, translationTitle);
+
+    font.setWeight(QFont::Normal);
+    painter.setFont(font);
+    QFontMetrics metrics(font);
+    const int limit = paper.width() - 2 * pageMargin;
+    int x = pageMargin;
+    int y = titleY + pitch;
+    QString pending;
+    int pendingWidth = 0;
+    auto flush = [&] {
+        if (!pending.isEmpty())
+            painter.drawText(x, y, pending);
+    };
+    auto setWeight = [&](QFont::Weight weight) {
+        font.setWeight(weight);
+        painter.setFont(font);
+        metrics = QFontMetrics(font);
+    };
+
+    for (qsizetype i = 0; i < body.size(); ++i) {
+        const QChar c = body[i];
+        if (c != QLatin1Char('<')) {
+            const int w = metrics.horizontalAdvance(c);
+            if (x + pendingWidth + w > limit) {
+                // Lines break between any two characters.
+                flush();
+                pending = c;
+                pendingWidth = w;
+                x = pageMargin;
+                y += pitch;
+            } else {
+                pending += c;
+                pendingWidth += w;
+            }
+            continue;
+        }
+        const qsizetype end = body.indexOf(QLatin1Char('>'), i + 1);
+        if (end < 0)
+            break;
+        const QString tag = body.mid(i + 1, end - i - 1).toLower();
+        i = end;
+        if (tag == QLatin1String("b") || tag == QLatin1String("/b")) {
+            flush();
+            x += pendingWidth;
+            pending.clear();
+            pendingWidth = 0;
+            setWeight(tag == QLatin1String("b") ? QFont::Bold : QFont::Normal);
+        } else if (tag == QLatin1String("p")) {
+            x = pageMargin;
+            y += pitch;
+        } else if (tag == QLatin1String("/p")) {
+            flush();
+            pending.clear();
+            pendingWidth = 0;
+        } else if (tag == QLatin1String("hr/")) {
+            flush();
+            pending.clear();
+            pendingWidth = 0;
+            x = pageMargin;
+            y += pitch;
+            const QPen keep = painter.pen();
+            painter.setPen(QPen(Qt::black, 3, Qt::SolidLine));
+            painter.drawLine(pageMargin, y, paper.width() - pageMargin, y);
+            painter.setPen(failed ? keep : QPen(Qt::black));
+            y += pitch;
+        } else if (tag == QLatin1String("help")) {
+            x = pageMargin;
+            y = paper.height() - 3 * fontSize - 3 * lineSpacing;
+        }
+    }
+    flush();
+    painter.end();
+    showIt();
 }

@@ -1,0 +1,112 @@
+// Turns a dictionary sense's brace mark-up ({s}, {ss}, {ps}, ...) into the page mark-up that the
+// translation page draws. Mark-up that cannot be converted leaves the sense as it is stored.
+#include "MyView.h"
+
+namespace {
+// A hostile sense could nest sections without end or make recovery re-read the same text over
+// and over; past these limits the sense is shown unformatted.
+constexpr int MaxSectionDepth = 64;
+constexpr int MaxTagsVisited = 100000;
+} // namespace
+
+QString MyView::dictFormat(const QString &sense, const QString &word)
+{
+    headword = word;
+    pronunciation.clear();
+    partOfSpeech.clear();
+    subsenseCount = 0;
+    m_formatDepth = 0;
+    m_formatBudget = MaxTagsVisited;
+    m_formatAborted = false;
+    QString out;
+    QString top;
+    if (dictProcessBody(sense, 0, top, out) < 0)
+        return sense;
+    return out;
+}
+
+int MyView::dictProcessBody(const QString &body, int pos, QString &section, QString &out)
+{
+    if (m_formatAborted || ++m_formatDepth > MaxSectionDepth) {
+        m_formatAborted = true;
+        return -1;
+    }
+    struct DepthGuard
+    {
+        int &depth;
+        ~DepthGuard() { --depth; }
+    } guard{m_formatDepth};
+
+    for (;;) {
+        if (m_formatAborted || --m_formatBudget < 0) {
+            m_formatAborted = true;
+            return -1;
+        }
+        const int open = int(body.indexOf(QLatin1Char('{'), pos));
+        if (open < 0) {
+            out += QStringView(body).mid(pos);
+            return int(body.size());
+        }
+        out += QStringView(body).mid(pos, open - pos);
+        const int close = int(body.indexOf(QLatin1Char('}'), open + 1));
+        if (close < 0)
+            return -1;
+        QString name = body.mid(open + 1, close - open - 1);
+        bool empty = false;
+        if (name.endsWith(QLatin1Char('/'))) {
+            name.chop(1);
+            empty = true;
+        }
+        if (name.startsWith(QLatin1Char('/')))
+            return name.mid(1) == section ? close + 1 : -1;
+        pos = close + 1;
+
+        const QString outerPartOfSpeech = partOfSpeech;
+        if (name == QLatin1String("s"))
+            subsenseCount = 0;
+        QString content;
+        if (!empty) {
+            const int r = dictProcessBody(body, pos, name, content);
+            if (r < 0) {
+                if (m_formatAborted)
+                    return -1;
+                continue;  // dropped: its content is read again at this level
+            }
+            pos = r;
+        }
+
+        if (name == QLatin1String("hw")) {
+            out += QLatin1String("<b>") + headword + QLatin1String("</b>");
+        } else if (name == QLatin1String("ps")) {
+            partOfSpeech = content;
+        } else if (name == QLatin1String("pr")) {
+            pronunciation = content;
+        } else if (name == QLatin1String("s")) {
+            out += QLatin1String("<b>") + headword + QLatin1String("</b> ");
+            if (!pronunciation.isEmpty())
+                out += QLatin1String(" /") + pronunciation + QLatin1String("/ ");
+            if (!partOfSpeech.isEmpty())
+                out += QLatin1String("<i>") + partOfSpeech + QLatin1String("</i>");
+            if (subsenseCount > 1) {
+                out += QLatin1String("<ol>") + content + QLatin1String("</ol><hr/>");
+            } else {
+                content.remove(QLatin1String("<li>"));
+                content.remove(QLatin1String("</li>"));
+                out += content + QLatin1String("<hr/>");
+            }
+            partOfSpeech = outerPartOfSpeech;
+        } else if (name == QLatin1String("ss")) {
+            const QStringList lines = content.split(QLatin1Char('\n'));
+            out += QLatin1String("<li>");
+            for (qsizetype i = 0; i < lines.size(); ++i)
+                out += QLatin1String("<p>") + lines[i] + (i + 1 < lines.size() ? QLatin1String("</p>") : QLatin1String("</p></li>"));
+            ++subsenseCount;
+        } else if (name == QLatin1String("ex")) {
+            out += QLatin1String("<i>") + content + QLatin1String("</i>");
+        } else if (name == QLatin1String("sa")) {
+            out += QLatin1String("<a href=\"") + content + QLatin1String("\">") + content + QLatin1String("</a>");
+        } else {
+            return -1;
+        }
+    }
+}
