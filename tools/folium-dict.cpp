@@ -282,6 +282,63 @@ std::string trimmed(const std::string &s)
     return s.substr(b, e - b + 1);
 }
 
+// A dictd entry is plain text: the headword line (often with a /pronunciation/), then the
+// translations, with {word} marking cross-references. It becomes this format's sense mark-up:
+// {pr} for the pronunciation, one {s}{ss} section whose lines are the translations, {sa} for the
+// cross-references. Stray braces, and the angle brackets of grammar notes such as <pl>, become
+// parentheses so the mark-up stays well formed and nothing is taken for a page tag.
+std::string dictdToMarkup(const std::string &word, const std::string &text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string l = trimmed(text.substr(start, end - start));
+        if (!l.empty())
+            lines.push_back(l);
+        start = end + 1;
+    }
+    std::string pronunciation;
+    if (!lines.empty() && lines.front().compare(0, word.size(), word) == 0) {
+        const std::string rest = trimmed(lines.front().substr(word.size()));
+        if (rest.size() >= 2 && rest.front() == '/' && rest.back() == '/')
+            pronunciation = rest.substr(1, rest.size() - 2);
+        lines.erase(lines.begin());
+    }
+    auto convert = [](const std::string &l) {
+        std::string out;
+        for (size_t i = 0; i < l.size(); ++i) {
+            if (l[i] == '{') {
+                const size_t close = l.find('}', i + 1);
+                const size_t nested = l.find('{', i + 1);
+                if (close != std::string::npos && (nested == std::string::npos || nested > close) && close > i + 1) {
+                    out += "{sa}" + l.substr(i + 1, close - i - 1) + "{/sa}";
+                    i = close;
+                    continue;
+                }
+                out += '(';
+            } else if (l[i] == '}') {
+                out += ')';
+            } else if (l[i] == '<' || l[i] == '>') {
+                out += l[i] == '<' ? '(' : ')';  // angle brackets are tags on the page
+            } else {
+                out += l[i];
+            }
+        }
+        return out;
+    };
+    std::string out;
+    if (!pronunciation.empty())
+        out += "{pr}" + convert(pronunciation) + "{/pr}";
+    out += "{s}{ss}";
+    for (size_t i = 0; i < lines.size(); ++i)
+        out += (i ? "\n" : "") + convert(lines[i]);
+    out += "{/ss}{/s}";
+    return out;
+}
+
 int importDictd(const Options &o)
 {
     if (o.args.size() != 3)
@@ -327,7 +384,7 @@ int importDictd(const Options &o)
             ++skipped;
             continue;
         }
-        entries.push_back({word, sense});
+        entries.push_back({word, dictdToMarkup(word, sense)});
     }
     if (skipped)
         std::cerr << "folium-dict: " << o.args[0] << ": " << skipped << " index lines skipped\n";

@@ -122,6 +122,9 @@ int main(int argc, char **argv)
     p.addOption({QStringLiteral("events"),
                  QStringLiteral("Space-separated events after the first page: next, prev, key:<name>, tap:<x>,<y>, back."),
                  QStringLiteral("list")});
+    p.addOption({QStringLiteral("dictionary"),
+                 QStringLiteral("Look tapped words up in this dictionary file (the built-in dictionary)."),
+                 QStringLiteral("file")});
     p.addOption({QStringLiteral("name"), QStringLiteral("Print NAME <title> and PAGENO <n> for the page shown.")});
     p.addOption({QStringLiteral("contents"), QStringLiteral("Write the document's contents file, as Build Contents does."),
                  QStringLiteral("file")});
@@ -162,6 +165,10 @@ int main(int argc, char **argv)
         view->fontName = p.value(QStringLiteral("font"));
     if (p.isSet(QStringLiteral("encoding")))
         view->encodingName = p.value(QStringLiteral("encoding"));
+    if (p.isSet(QStringLiteral("dictionary"))) {
+        view->dictionaryPath = p.value(QStringLiteral("dictionary"));
+        view->internalDictionary = true;
+    }
     if (p.isSet(QStringLiteral("regexp")))
         view->paragraphRegexp = p.value(QStringLiteral("regexp"));
     applySwitch(p, QStringLiteral("bold"), view->fontBold);

@@ -53,7 +53,7 @@ void MyView::intTranslate(const QString &word)
         body = dictFormat(sense, entryWord) + HelpLine;
     } else {
         // Which file could not be used, on a line of its own under the reason.
-        body = error + QLatin1String("<p>") + dictionaryPath;
+        body = error + QLatin1String("</p><p>") + dictionaryPath;
     }
     drawTranslation(lookupWord, !error.isEmpty(), found, body);
 }

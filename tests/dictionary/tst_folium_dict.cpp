@@ -81,7 +81,7 @@ TEST(ToolImport, ReadsTheDictdFormat)
 {
     TempDir tmp;
     // Entries as dictd stores them; offsets and lengths in its base-64 digits.
-    std::string body = "00-database-short\n   Test Dictionary\nhaus\n  house\n  building\nbaum\n  tree\n";
+    std::string body = "00-database-short\n   Test Dictionary\nhaus /haus/\n  house <neut>\n  see: {heim}, {x\nbaum\n  tree\n";
     writeFile(tmp.file("t.dict"), body);
     auto b64 = [](size_t v) {
         const char *digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -100,7 +100,10 @@ TEST(ToolImport, ReadsTheDictdFormat)
     writeFile(tmp.file("t.index"), index);
     ToolRun r = run("import-dictd " + tmp.file("t.index") + " " + tmp.file("t.dict") + " " + tmp.file("o"));
     ASSERT_EQ(r.status, 0);
-    EXPECT_EQ(run("lookup " + tmp.file("o") + " Haus").out, "exact\thaus\thaus\\n  house\\n  building\n");
+    // The headword line's pronunciation, the translations as lines of one sub-sense, cross-references,
+    // and brackets that would be mark-up turned into parentheses.
+    EXPECT_EQ(run("lookup " + tmp.file("o") + " Haus").out,
+              "exact\thaus\t{pr}haus{/pr}{s}{ss}house (neut)\\nsee: {sa}heim{/sa}, (x{/ss}{/s}\n");
     EXPECT_NE(run("info " + tmp.file("o")).out.find("name\tTest Dictionary\n"), std::string::npos);
     EXPECT_NE(run("info " + tmp.file("o")).out.find("entries\t2\n"), std::string::npos);
 }
