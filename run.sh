@@ -10,6 +10,7 @@ if [ ! -x build/release/shell/folium ]; then
     echo "The reader window is not built yet; the tools are in build/release/tools/." >&2
     exit 1
 fi
+scripts/default-dictionary.sh build/release/tools/folium-dict
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" = "" ]; then
     echo "No display found. Run the reader under a virtual X server, for example:" >&2
     echo "  apt-get install -y xvfb xauth && xvfb-run -s '-screen 0 1024x900x24' ./run.sh" >&2
