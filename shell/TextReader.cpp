@@ -265,6 +265,10 @@ void TextReader::keyPressEvent(QKeyEvent *event)
         return;  // the translation page owns the keys: taken, and nothing happens
     switch (event->key()) {
     case Qt::Key_R:
+        // The settings page holds its own copy of the rotation, to be taken or dropped as a
+        // whole: turning the page behind it would survive its "Close".
+        if (centralWidget() == settingsDialog)
+            break;
         view->rotation -= 90;
         if (view->rotation < -90)
             view->rotation = 180;

@@ -287,7 +287,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("enter");
         QTest::addColumn<int>("key");
         QTest::newRow("Escape in reading mode") << "" << int(Qt::Key_Escape);
-        QTest::newRow("Escape on the settings page") << "Settings" << int(Qt::Key_Escape);
+        QTest::newRow("R on the settings page") << "Settings" << int(Qt::Key_R);
         QTest::newRow("Space on the settings page") << "Settings" << int(Qt::Key_Space);
         QTest::newRow("Space in the chooser") << "Open" << int(Qt::Key_Space);
         QTest::newRow("F11 in the chooser") << "Open" << int(Qt::Key_F11);
