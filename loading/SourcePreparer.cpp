@@ -1,4 +1,5 @@
 #include "SourcePreparer.h"
+#include "FileIo.h"
 #include "PluckerIndex.h"
 #include "Unzip.h"
 #include "makedoc9.h"
@@ -66,20 +67,6 @@ QByteArray baseName(const QString &documentPath)
     const QString name = QFileInfo(documentPath).fileName();
     const int dot = name.indexOf(QLatin1Char('.'));
     return QFile::encodeName(dot < 0 ? name : name.left(dot));
-}
-
-bool writeAll(int fd, const char *p, size_t n)
-{
-    while (n > 0) {
-        const ssize_t put = ::write(fd, p, n);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        p += put;
-        n -= size_t(put);
-    }
-    return true;
 }
 
 qint64 nanoseconds(const struct timespec &t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; }

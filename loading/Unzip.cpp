@@ -1,4 +1,5 @@
 #include "Unzip.h"
+#include "FileIo.h"
 
 #include <QFile>
 
@@ -8,24 +9,6 @@
 #include <cerrno>
 #include <memory>
 #include <unistd.h>
-
-namespace {
-
-bool writeAll(int fd, const char *p, size_t n)
-{
-    while (n > 0) {
-        const ssize_t put = ::write(fd, p, n);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        p += put;
-        n -= size_t(put);
-    }
-    return true;
-}
-
-} // namespace
 
 Unzip::Unzip(const QString &inputName) : m_inputName(QFile::encodeName(inputName)) {}
 

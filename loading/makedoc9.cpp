@@ -1,4 +1,5 @@
 #include "makedoc9.h"
+#include "FileIo.h"
 
 #include <zlib.h>
 
@@ -45,20 +46,6 @@ bool readAt(int fd, uint64_t offset, void *buffer, size_t n)
         p += got;
         n -= size_t(got);
         offset += uint64_t(got);
-    }
-    return true;
-}
-
-bool writeAll(int fd, const unsigned char *p, size_t n)
-{
-    while (n > 0) {
-        const ssize_t put = ::write(fd, p, n);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        p += put;
-        n -= size_t(put);
     }
     return true;
 }

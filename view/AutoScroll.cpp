@@ -67,24 +67,11 @@ void MyView::scrollOn()
         QPainter painter(&paper);
         m_paperPainter = &painter;
         m_painterFace = nullptr;
+        // The page again, noting where each line starts; past the end blank lines fill it.
         for (;;) {
             store(lineHistoryIndex);
-            penX = pageMargin + (lineNewParagraph ? paragraphIndent : 0);
-            const bool startParagraph = lineNewParagraph;
-            const qint64 startPosition = file.pos();
-            const TextStyle startStyle = lineStartStyle;
-            readStringFit();
-            penY += lineFontIncrement;
-            if (penY >= textBottom) {
-                lineNewParagraph = startParagraph;
-                file.seek(startPosition);
-                lineStartStyle = startStyle;
+            if (!placeNextLine(textBottom))
                 break;
-            }
-            if (!lineWords[0].text.isEmpty())
-                printLine();
-            lineNewParagraph = nextLineNewParagraph;
-            penY += pitch;
             lineHistoryIndex = (lineHistoryIndex + 1) % ringSize;
         }
         m_paperPainter = nullptr;

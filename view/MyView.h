@@ -225,6 +225,9 @@ private:
     void delay();
     void sendScreenSaverMode(int mode);
     void changeFontSize(int delta);
+    // Fits the next line and draws it at penY when it fits above `textBottom`; otherwise puts
+    // the file and attributes back to the line's start and returns false.
+    bool placeNextLine(int textBottom);
     void followLink(qint64 from);
     void revealStep(const QPixmap &strip, int screenY);
     void drawTranslation(const QString &word, bool failed, bool found, const QString &body);

@@ -19,38 +19,42 @@ void MyView::printPage()
     clearPaper();
     pageWordCount = 0;
     const int textBottom = paper.height() - (barVisible ? barHeight : 0);
-    const int pitch = fontSize + lineSpacing;
-
     QPainter painter(&paper);
     m_paperPainter = &painter;
     m_painterFace = nullptr;
     while (!file.atEnd()) {
-        penX = pageMargin + (lineNewParagraph ? paragraphIndent : 0);
-        const bool startParagraph = lineNewParagraph;
-        const qint64 startPosition = file.pos();
-        const TextStyle startStyle = lineStartStyle;
-        readStringFit();
-        penY += lineFontIncrement;
-        if (penY >= textBottom) {
-            // The line does not fit: it begins the next page.
-            lineNewParagraph = startParagraph;
-            file.seek(startPosition);
-            lineStartStyle = startStyle;
-            break;
-        }
-        if (m_lineObserver)
-            m_lineObserver(startPosition, startParagraph);
-        if (!lineWords[0].text.isEmpty())
-            printLine();
-        lineNewParagraph = nextLineNewParagraph;
-        penY += pitch;
-        if (penY >= textBottom)
+        if (!placeNextLine(textBottom) || penY >= textBottom)
             break;
     }
     m_paperPainter = nullptr;
     painter.end();
     paintProgressBar();
     showIt();
+}
+
+bool MyView::placeNextLine(int textBottom)
+{
+    penX = pageMargin + (lineNewParagraph ? paragraphIndent : 0);
+    const bool startParagraph = lineNewParagraph;
+    const qint64 startPosition = file.pos();
+    const TextStyle startStyle = lineStartStyle;
+    readStringFit();
+    penY += lineFontIncrement;
+    if (penY >= textBottom) {
+        // The line does not fit: it begins the next page.
+        lineNewParagraph = startParagraph;
+        file.seek(startPosition);
+        lineStartStyle = startStyle;
+        return false;
+    }
+    if (m_lineObserver)
+        m_lineObserver(startPosition, startParagraph);
+    // A line holding only the empty word of a line feed is not drawn but takes its height.
+    if (!lineWords[0].text.isEmpty())
+        printLine();
+    lineNewParagraph = nextLineNewParagraph;
+    penY += fontSize + lineSpacing;
+    return true;
 }
 
 void MyView::printLine()

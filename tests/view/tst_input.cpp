@@ -135,7 +135,7 @@ private Q_SLOTS:
         else
             at = {300 - px, 300 - py};
         QTest::mouseClick(f.view, Qt::LeftButton, {}, at);
-        QCOMPARE(f.view->lookupWord, w.text);
+        QCOMPARE(f.view->lookupWord, w.text.chopped(1));  // looked up without its trailing digit
     }
 
     void tapsLeftOfEveryWordFindNothing()
