@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QSet>
+#include <QSpacerItem>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTextCodec>
@@ -111,7 +112,8 @@ void SettingsDlg::buildDisplayTab()
     sizeColumn->addWidget(fontSizeBox);
     fontRow->addLayout(sizeColumn);
     auto *styleColumn = new QVBoxLayout;
-    styleColumn->addStretch();
+    // An empty spacer over the boxes; one that stretched would make the whole row tall.
+    styleColumn->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Minimum));
     boldCheck = new QCheckBox(QStringLiteral("Bold"));
     styleColumn->addWidget(boldCheck);
     italicCheck = new QCheckBox(QStringLiteral("Italic"));
