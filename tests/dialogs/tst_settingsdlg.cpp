@@ -122,6 +122,7 @@ private:
     std::unique_ptr<QWidget> m_parent;  // stands in for the main window
     SettingsDlg *m_dlg = nullptr;
     QList<int> m_keysAtParent;
+    int m_restoredShows = 0;  // show events the platform sent the page
 
     QString root() const { return m_dir->path(); }
 
@@ -187,6 +188,8 @@ private:
     {
         if (watched == m_parent.get() && event->type() == QEvent::KeyPress)
             m_keysAtParent << static_cast<QKeyEvent *>(event)->key();
+        if (watched == m_dlg && event->type() == QEvent::Show && event->spontaneous())
+            ++m_restoredShows;
         return QObject::eventFilter(watched, event);
     }
 
@@ -208,6 +211,7 @@ private Q_SLOTS:
         m_parent->resize(480, 560);
         m_parent->show();
         m_keysAtParent.clear();
+        m_restoredShows = 0;
     }
 
     void cleanup()
@@ -316,6 +320,22 @@ private Q_SLOTS:
         showWith(typical());
         m_dlg->acceptChanges();
         QCOMPARE(valuesOf(m_dlg), before);
+    }
+
+    // A window brought back from being minimised shows its pages again; the edits stay.
+    void restoredWindowKeepsEdits()
+    {
+        showWith(typical());
+        tick(m_dlg->stripHtmlCheck);
+        typeNumber(m_dlg->marginBox, 30);
+        m_dlg->installEventFilter(this);
+        m_parent->showMinimized();
+        QTRY_VERIFY(m_parent->isMinimized());
+        m_parent->showNormal();
+        QTRY_COMPARE(m_restoredShows, 1);
+        m_dlg->acceptChanges();
+        QCOMPARE(m_dlg->stripHtml, !typical().value("stripHtml").toBool());
+        QCOMPARE(m_dlg->pageMargin, 30);
     }
 
     void selectionRule_data()
