@@ -524,9 +524,10 @@ void TextReader::gotoContentsSlot()
 
 void TextReader::addMarkSlot()
 {
-    // TODO: add a row for the page on screen (view getBookmarkName() and getPageNumber()) when
-    // the view names its pages and the list holds rows.
-    view->setFocus();
+    if (view->documentOpen)
+        bookmarkList->addBookmark(view->getBookmarkName(), view->pageStart.position,
+                                  view->getPageNumber(), view->pageStart.paragraph);
+    view->setFocus();  // the list takes the mark; it reaches the file only through "Save marks"
 }
 
 void TextReader::gotBookmark()
@@ -566,7 +567,6 @@ void TextReader::saveBookmarks()
 
 void TextReader::generateContents()
 {
-    // TODO: have the view write the contents file first (view generateContents(contentsFile()))
-    // when it can build one.
+    view->generateContents(contentsFile());
     contentsList->loadBookmarks(contentsFile());
 }
