@@ -75,6 +75,9 @@ Bookmarks::Bookmarks(QWidget *parent, const char *name)
     entryList->setSortingEnabled(true);
     entryList->sortByColumn(MQListViewItem::PageColumn, Qt::AscendingOrder);
     entryList->installEventFilter(this);
+    // The scroll bar comes and goes with the rows after the widget was shown or resized; the
+    // title column follows it, so that no sideways scrolling appears.
+    entryList->verticalScrollBar()->installEventFilter(this);
     setFocusProxy(entryList);
 
     connect(entryList, &QTreeWidget::itemClicked, this,
@@ -165,7 +168,10 @@ void Bookmarks::sortRows()
 // Return or Enter on the list chooses its current row, as a tap on it does.
 bool Bookmarks::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == entryList && event->type() == QEvent::KeyPress) {
+    if (watched == entryList->verticalScrollBar()
+        && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+        fitTitleColumn();
+    } else if (watched == entryList && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             BookmarkSelected(entryList->currentItem());
