@@ -112,9 +112,13 @@ void MyView::generateContents(const QString &path)
                 shown = percent;
                 if (progress)
                     progress->setValue(percent);
+                // Events may lay the page out again (the window resizes the view, say), which
+                // moves the file: the scan goes on from where it was.
+                const qint64 scanAt = file.pos();
                 QApplication::processEvents();
                 if (!alive)
                     return;
+                file.seek(scanAt);
             }
             QString title;
             qint64 position = 0;
