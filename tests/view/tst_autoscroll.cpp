@@ -140,18 +140,6 @@ private Q_SLOTS:
         QCOMPARE(listener.received.first().message, QStringLiteral("setScreenSaverMode(int)"));
     }
 
-    void endOfTextKeepsScrollingBlankLines()
-    {
-        ViewFixture f(300, 200);
-        f.view->reparagraph = false;
-        f.view->scrollDelay = 1;
-        f.view->fileOpen(f.write(QStringLiteral("short.txt"), lines(3)));
-        stopAfter(f, 20, Qt::Key_Return);
-        QTest::keyClick(f.view, Qt::Key_Return);
-        QVERIFY(!f.view->scrolling);
-        QVERIFY(f.view->file.atEnd());
-    }
-
     void tallScreensKeepTheirTopLine()
     {
         // More than 49 lines on the screen: the ring of line starts grows with it.

@@ -33,35 +33,11 @@ private Q_SLOTS:
         QFETCH(QByteArray, text);
         QFETCH(QString, name);
         ViewFixture f;
+        QCOMPARE(f.view->getBookmarkName(), QString());  // no document yet
         f.view->fileOpen(f.write(QStringLiteral("n.txt"), text));
         const qint64 end = f.view->file.pos();
         QCOMPARE(f.view->getBookmarkName(), name);
         QCOMPARE(f.view->file.pos(), end);
-    }
-
-    void noDocumentNoName()
-    {
-        ViewFixture f;
-        QCOMPARE(f.view->getBookmarkName(), QString());
-    }
-
-    void pageNumbers_data()
-    {
-        QTest::addColumn<qint64>("position");
-        QTest::addColumn<qint64>("page");
-        QTest::newRow("0") << qint64(0) << qint64(1);
-        QTest::newRow("1999") << qint64(1999) << qint64(1);
-        QTest::newRow("2000") << qint64(2000) << qint64(2);
-        QTest::newRow("99999") << qint64(99999) << qint64(50);
-    }
-    void pageNumbers()
-    {
-        QFETCH(qint64, position);
-        QFETCH(qint64, page);
-        ViewFixture f;
-        f.view->fileOpen(f.write(QStringLiteral("p.txt"), QByteArray(100000, 'x')));
-        f.view->pageHistory[size_t(f.view->pageIndex)].position = position;
-        QCOMPARE(f.view->getPageNumber(), page);
     }
 
     void contents_data()

@@ -36,25 +36,6 @@ private Q_SLOTS:
         QCOMPARE(f.view->fileName, path);
     }
 
-    void nominalPages_data()
-    {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<qint64>("pages");
-        QTest::newRow("1999") << 1999 << qint64(0);
-        QTest::newRow("2000") << 2000 << qint64(1);
-        QTest::newRow("3999") << 3999 << qint64(1);
-        QTest::newRow("4000") << 4000 << qint64(2);
-    }
-    void nominalPages()
-    {
-        QFETCH(int, size);
-        QFETCH(qint64, pages);
-        ViewFixture f;
-        f.view->fileOpen(f.write(QStringLiteral("n.txt"), QByteArray(size, 'a')));
-        QCOMPARE(f.view->fileSize, qint64(size));
-        QCOMPARE(f.view->virtualPageCount, pages);
-    }
-
     void missingPathKeepsThePreviousDocument()
     {
         ViewFixture f;
@@ -124,19 +105,6 @@ private Q_SLOTS:
         f.view->resumeSlot();
         QCOMPARE(f.view->pageStart.position, third.position);
         QCOMPARE(f.view->file.pos(), next);
-    }
-
-    void platformCodecPositions()
-    {
-        ViewFixture f(2000, 200);
-        f.view->encodingName = QStringLiteral("Shift_JIS");
-        f.view->pickupSettings();
-        // Two double-byte characters, a space, then "a": "a" starts at byte 5.
-        f.view->fileOpen(f.write(QStringLiteral("sj.txt"), QByteArray("\x93\xfa\x96\x7b a")));
-        f.view->file.seek(0);
-        f.view->readStringFit();
-        QCOMPARE(f.view->lineWords[0].text, QString::fromUtf8("日本"));
-        QCOMPARE(f.view->lineWords[1].text, QStringLiteral("a"));
     }
 
     void unknownEncodingReadsBytes()

@@ -221,16 +221,9 @@ private Q_SLOTS:
         QCOMPARE(got, patterns);
     }
 
-    void utf8PositionsAndCodePages()
+    void codePageMapping()
     {
         ViewFixture f(2000, 400);
-        // "дом и" in UTF-8: two-byte letters, so the second word starts at byte 7.
-        f.view->fileOpen(f.write(QStringLiteral("u.txt"), QString::fromUtf8("дом и\nx").toUtf8()));
-        f.view->file.seek(0);
-        f.view->readStringFit();
-        QCOMPARE(f.view->lineWords[0].text, QString::fromUtf8("дом"));
-        QCOMPARE(f.view->lineWords[1].text, QString::fromUtf8("и"));
-
         f.view->encodingName = QStringLiteral("CP 1251");
         f.view->pickupSettings();
         f.view->fileOpen(f.write(QStringLiteral("c.txt"), QByteArray("\xE4\xEE\xEC")));

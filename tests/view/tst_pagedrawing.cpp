@@ -118,15 +118,6 @@ private Q_SLOTS:
         QCOMPARE(QColor(image.pixel(f.view->barLength + 2, barTop + 1)), QColor(Qt::yellow));
     }
 
-    void noDocumentDrawsNothing()
-    {
-        ViewFixture f;
-        f.view->printPage();
-        f.view->readStringFit();
-        QCOMPARE(f.view->pageWordCount, 0);
-        QCOMPARE(f.view->paper.toImage().pixel(10, 10), QColor(Qt::white).rgb());
-    }
-
     void rotationKeepsThePageAndTurnsThePaper()
     {
         ViewFixture f(300, 200);

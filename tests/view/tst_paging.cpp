@@ -146,15 +146,6 @@ private Q_SLOTS:
         QVERIFY(f.view->fitterCalls() - calls > 1);
     }
 
-    void searchesWithoutADocument()
-    {
-        ViewFixture f;
-        QCOMPARE(f.view->findPrevPageIndex(100), qint64(-1));
-        QCOMPARE(f.view->findNewParagraphBack(100), qint64(-1));
-        f.view->previousPage();
-        f.view->nextPage();
-    }
-
     void htmlMarksOnlyBareParagraphTags()
     {
         ViewFixture f(300, 200);
