@@ -2,31 +2,18 @@
 
 // Builds Palm databases in memory for tests: PalmDoc books (stored or compressed by a small
 // compressor that exists only here) and Plucker documents (text records raw, zlib- or
-// PalmDoc-compressed, with function codes for links and styles; image and other records).
+// PalmDoc-compressed, with function codes for links and styles).
 
 #include <QByteArray>
 #include <QList>
 #include <QVector>
 
-#include <zlib.h>
-
-#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 namespace PalmBuilder {
 
-inline void putBe16(QByteArray &out, unsigned v)
-{
-    out.append(char(v >> 8));
-    out.append(char(v));
-}
-
-inline void putBe32(QByteArray &out, uint32_t v)
-{
-    putBe16(out, v >> 16);
-    putBe16(out, v & 0xFFFF);
-}
+inline void putBe16(QByteArray &out, unsigned v) { out.append(char(v >> 8)).append(char(v)); }
 
 // PalmDoc compression of one record: back-references of 3 to 10 bytes up to 2047 bytes back
 // (found through a hash of the next three bytes), space + letter pairs, literal runs of up to
@@ -38,67 +25,49 @@ inline QByteArray palmDocCompress(const QByteArray &plainText)
     QByteArray out;
     std::vector<int> head(1 << 12, -1), prev(size_t(n), -1);
     auto hash = [&](int i) { return ((in[i] << 7) ^ (in[i + 1] << 4) ^ in[i + 2]) & 0xFFF; };
-    auto remember = [&](int i) {
-        if (i + 2 < n) {
-            const int h = hash(i);
-            prev[size_t(i)] = head[size_t(h)];
-            head[size_t(h)] = i;
-        }
-    };
-    int i = 0;
-    while (i < n) {
-        int bestLength = 0, bestDistance = 0;
-        if (i + 2 < n) {
-            int candidate = head[size_t(hash(i))];
-            for (int tries = 0; candidate >= 0 && i - candidate <= 2047 && tries < 32; ++tries) {
-                int length = 0;
-                while (length < 10 && i + length < n && in[candidate + length] == in[i + length])
-                    ++length;
-                if (length > bestLength) {
-                    bestLength = length;
-                    bestDistance = i - candidate;
-                }
-                candidate = prev[size_t(candidate)];
+    auto remember = [&](int from, int count) {
+        for (int i = from; i < from + count; ++i) {
+            if (i + 2 < n) {
+                prev[size_t(i)] = head[size_t(hash(i))];
+                head[size_t(hash(i))] = i;
             }
         }
+    };
+    auto needsRun = [&](int i) { return (in[i] >= 0x01 && in[i] <= 0x08) || in[i] >= 0x80; };
+    for (int i = 0; i < n;) {
+        int bestLength = 0, bestDistance = 0;
+        int candidate = i + 2 < n ? head[size_t(hash(i))] : -1;
+        for (int tries = 0; candidate >= 0 && i - candidate <= 2047 && tries < 32; ++tries) {
+            int length = 0;
+            while (length < 10 && i + length < n && in[candidate + length] == in[i + length])
+                ++length;
+            if (length > bestLength)
+                bestLength = length, bestDistance = i - candidate;
+            candidate = prev[size_t(candidate)];
+        }
+        int used = 1;
         if (bestLength >= 3) {
-            const unsigned v = 0x8000 | unsigned(bestDistance) << 3 | unsigned(bestLength - 3);
-            putBe16(out, v);
-            for (int k = 0; k < bestLength; ++k)
-                remember(i + k);
-            i += bestLength;
+            putBe16(out, 0x8000 | unsigned(bestDistance) << 3 | unsigned(bestLength - 3));
+            used = bestLength;
         } else if (in[i] == ' ' && i + 1 < n && in[i + 1] >= 0x40 && in[i + 1] <= 0x7F) {
             out.append(char(in[i + 1] ^ 0x80));
-            remember(i);
-            remember(i + 1);
-            i += 2;
-        } else if ((in[i] >= 0x01 && in[i] <= 0x08) || in[i] >= 0x80) {
-            int run = 1;
-            while (run < 8 && i + run < n && ((in[i + run] >= 0x01 && in[i + run] <= 0x08) || in[i + run] >= 0x80))
-                ++run;
-            out.append(char(run));
-            out.append(plainText.mid(i, run));
-            for (int k = 0; k < run; ++k)
-                remember(i + k);
-            i += run;
+            used = 2;
+        } else if (needsRun(i)) {
+            while (used < 8 && i + used < n && needsRun(i + used))
+                ++used;
+            out.append(char(used));
+            out.append(plainText.mid(i, used));
         } else {
             out.append(char(in[i]));
-            remember(i);
-            ++i;
         }
+        remember(i, used);
+        i += used;
     }
     return out;
 }
 
-inline QByteArray zlibCompress(const QByteArray &plainText)
-{
-    uLongf size = compressBound(uLong(plainText.size()));
-    QByteArray out(int(size), '\0');
-    compress2(reinterpret_cast<Bytef *>(out.data()), &size, reinterpret_cast<const Bytef *>(plainText.constData()),
-              uLong(plainText.size()), 9);
-    out.resize(int(size));
-    return out;
-}
+// A zlib stream: qCompress without its 4-byte length prefix.
+inline QByteArray zlibCompress(const QByteArray &plainText) { return qCompress(plainText, 9).mid(4); }
 
 // A database of `records` with the 8-byte type and creator, e.g. "TEXtREAd" or "DataPlkr".
 // Record data follow the record list (and the customary 2 zero bytes) in order.
@@ -111,8 +80,8 @@ inline QByteArray database(const QByteArray &typeCreator, const QList<QByteArray
     putBe16(out, unsigned(records.size()));
     uint32_t offset = uint32_t(78 + 8 * records.size() + 2);
     for (int k = 0; k < records.size(); ++k) {
-        putBe32(out, offset);
-        putBe32(out, uint32_t(k) & 0xFFFFFF);
+        for (uint32_t v : {offset >> 16, offset & 0xFFFF, 0u, uint32_t(k)})
+            putBe16(out, v);
         offset += uint32_t(records[k].size());
     }
     out.append(QByteArray(2, '\0'));
@@ -121,20 +90,14 @@ inline QByteArray database(const QByteArray &typeCreator, const QList<QByteArray
     return out;
 }
 
-// ---- PalmDoc ----
-
-// Record 0: compression (1 stored, 2 compressed), unused, text length, text record count,
-// record size, current position.
+// PalmDoc record 0: compression (1 stored, 2 compressed), unused, text length, text record
+// count, record size, current position.
 inline QByteArray palmDocHeader(unsigned compression, uint32_t textLength, unsigned textRecords,
                                 unsigned recordSize = 4096)
 {
     QByteArray out;
-    putBe16(out, compression);
-    putBe16(out, 0);
-    putBe32(out, textLength);
-    putBe16(out, textRecords);
-    putBe16(out, recordSize);
-    putBe32(out, 0);
+    for (unsigned v : {compression, 0u, textLength >> 16, textLength & 0xFFFF, textRecords, recordSize, 0u, 0u})
+        putBe16(out, v);
     return out;
 }
 
@@ -143,18 +106,12 @@ inline QByteArray palmDocHeader(unsigned compression, uint32_t textLength, unsig
 inline QByteArray palmDocBook(const QByteArray &text, unsigned compression, int recordSize = 4096,
                               const QList<QByteArray> &trailing = {})
 {
-    QList<QByteArray> records;
-    QList<QByteArray> texts;
+    QList<QByteArray> records{QByteArray()};
     for (int at = 0; at < text.size(); at += recordSize)
-        texts.append(text.mid(at, recordSize));
-    records.append(palmDocHeader(compression, uint32_t(text.size()), unsigned(texts.size()), unsigned(recordSize)));
-    for (const QByteArray &t : texts)
-        records.append(compression == 2 ? palmDocCompress(t) : t);
-    records.append(trailing);
-    return database("TEXtREAd", records);
+        records.append(compression == 2 ? palmDocCompress(text.mid(at, recordSize)) : text.mid(at, recordSize));
+    records[0] = palmDocHeader(compression, uint32_t(text.size()), unsigned(records.size() - 1), unsigned(recordSize));
+    return database("TEXtREAd", records + trailing);
 }
-
-// ---- Plucker ----
 
 // Function codes embedded in Plucker text: a 0x00 byte, the code, its argument bytes.
 namespace Code {
@@ -167,87 +124,54 @@ inline QByteArray make(std::initializer_list<unsigned> bytes)
 }
 inline QByteArray endLink() { return make({0x08}); }
 inline QByteArray linkToRecord(unsigned record) { return make({0x0A, record >> 8, record & 0xFF}); }
-inline QByteArray linkToParagraph(unsigned record, unsigned paragraph)
-{
-    return make({0x0C, record >> 8, record & 0xFF, paragraph >> 8, paragraph & 0xFF});
-}
+inline QByteArray linkToParagraph(unsigned r, unsigned p) { return make({0x0C, r >> 8, r & 0xFF, p >> 8, p & 0xFF}); }
 inline QByteArray style(unsigned s) { return make({0x11, s}); }
-inline QByteArray image(unsigned record) { return make({0x1A, record >> 8, record & 0xFF}); }
 inline QByteArray lineBreak() { return make({0x38}); }
 inline QByteArray italicOn() { return make({0x40}); }
 inline QByteArray italicOff() { return make({0x48}); }
 inline QByteArray underlineOn() { return make({0x60}); }
-inline QByteArray underlineOff() { return make({0x68}); }
 } // namespace Code
 
 // What the converter writes after every paragraph.
 inline QByteArray endOfParagraph() { return QByteArray("\x0A\x00\x08\x00\x48\x00\x68\x00\x11\x00", 10); }
 
 enum class Packing { Raw, Zlib, PalmDoc };
-enum : unsigned { StoredText = 0, CompressedText = 1, Image = 2 };
 
-// Record 0: uid, compression of the text records (1 PalmDoc, 2 zlib), reserved-record entries.
-inline QByteArray pluckerIndexRecord(unsigned compression, unsigned uid = 1)
-{
-    QByteArray out;
-    putBe16(out, uid);
-    putBe16(out, compression);
-    putBe16(out, 1);
-    putBe16(out, 0); // one reserved entry: name 0 -> record 1
-    putBe16(out, 1);
-    return out;
-}
-
-// A record with every header field given: id, paragraph sizes (the table), declared text size,
-// type, then `data` as it stands.
+// A Plucker record with every header field given: id, paragraph sizes (the table), declared
+// text size, type (0 text, 1 compressed text, 2 image), then `data` as it stands.
 inline QByteArray pluckerRecord(unsigned id, unsigned type, const QVector<unsigned> &paragraphSizes,
                                 unsigned declaredSize, const QByteArray &data)
 {
     QByteArray out;
-    putBe16(out, id);
-    putBe16(out, unsigned(paragraphSizes.size()));
-    putBe16(out, declaredSize);
-    out.append(char(type));
-    out.append('\0');
+    for (unsigned v : {id, unsigned(paragraphSizes.size()), declaredSize, type << 8})
+        putBe16(out, v);
     for (unsigned s : paragraphSizes) {
         putBe16(out, s);
         putBe16(out, 0);
     }
-    out.append(data);
-    return out;
+    return out + data;
 }
 
-// A text record holding `paragraphs`, raw (type 0) or compressed (type 1).
 inline QByteArray pluckerTextRecord(unsigned id, const QList<QByteArray> &paragraphs, Packing packing)
 {
-    QByteArray text;
     QVector<unsigned> sizes;
-    for (const QByteArray &p : paragraphs) {
-        text += p;
+    for (const QByteArray &p : paragraphs)
         sizes.append(unsigned(p.size()));
-    }
-    switch (packing) {
-    case Packing::Raw:
-        return pluckerRecord(id, StoredText, sizes, unsigned(text.size()), text);
-    case Packing::Zlib:
-        return pluckerRecord(id, CompressedText, sizes, unsigned(text.size()), zlibCompress(text));
-    case Packing::PalmDoc:
-        break;
-    }
-    return pluckerRecord(id, CompressedText, sizes, unsigned(text.size()), palmDocCompress(text));
+    const QByteArray text = paragraphs.join();
+    const QByteArray data = packing == Packing::Raw    ? text
+                            : packing == Packing::Zlib ? zlibCompress(text)
+                                                       : palmDocCompress(text);
+    return pluckerRecord(id, packing == Packing::Raw ? 0 : 1, sizes, unsigned(text.size()), data);
 }
 
-inline QByteArray pluckerImageRecord(unsigned id, const QByteArray &imageBytes)
-{
-    return pluckerRecord(id, Image, {}, unsigned(imageBytes.size()), imageBytes);
-}
-
-// A whole Plucker database: index record for `compression` (1 PalmDoc, 2 zlib), then `records`.
+// A whole Plucker database: an index record (uid 1, text compression 1 PalmDoc or 2 zlib, one
+// reserved entry), then `records`.
 inline QByteArray pluckerDocument(unsigned compression, const QList<QByteArray> &records)
 {
-    QList<QByteArray> all{pluckerIndexRecord(compression)};
-    all.append(records);
-    return database("DataPlkr", all);
+    QByteArray index;
+    for (unsigned v : {1u, compression, 1u, 0u, 1u})
+        putBe16(index, v);
+    return database("DataPlkr", QList<QByteArray>{index} + records);
 }
 
 } // namespace PalmBuilder
