@@ -1,5 +1,4 @@
-// The Palm converter: PalmDoc decompression against the test-only compressor, PalmDoc and
-// Plucker databases into text and rim bytes, and damaged databases failing cleanly.
+// The Palm converter against the test-only compressor and an independent model; damage fails cleanly.
 #include "PalmBuilder.h"
 #include "makedoc9.h"
 #include <QFile>
@@ -35,9 +34,8 @@ QByteArray randomText(int size, quint32 seed, bool binary)
     return out.left(size);
 }
 
-// The independent model of a Plucker conversion: paragraphs of the text records in order, each
-// followed by the end-of-paragraph codes; a rim entry per paragraph of id and paragraph (16 bits
-// each) and text offset (32 bits), all little-endian.
+// Independent model of a Plucker conversion: each paragraph followed by the end-of-paragraph codes;
+// per paragraph a rim entry of id and paragraph (16 bits) and text offset (32 bits), little-endian.
 using Records = QList<QPair<unsigned, QList<QByteArray>>>;
 QPair<QByteArray, QByteArray> model(const Records &records)
 {
@@ -105,8 +103,7 @@ private slots:
         QTest::addColumn<QByteArray>("text"); // only where the conversion succeeds
         QTest::addColumn<QByteArray>("rim");
 
-        // ---- PalmDoc: text only, no rim. Bytes 0x01..0x08 and 0x80..0xFF are the ones a
-        // decompression would garble.
+        // ---- PalmDoc: text only, no rim; bytes 0x01..0x08 and 0x80..0xFF are easily garbled.
         QByteArray awkward = randomText(9000, 7, false);
         for (int i = 0; i < awkward.size(); i += 13)
             awkward[i] = char(i % 2 ? 0x01 + (i % 8) : 0x80 + (i % 128));
@@ -191,8 +188,7 @@ private slots:
             const Converted whole = convert(database);
             QVERIFY(whole.result != 0);
             for (int at = 0; at < database.size(); ++at) {
-                // Cut short: a clean failure or, where the cut falls between codes of the last
-                // record, a prefix of the full text.
+                // Cut short: a clean failure or, cut between codes of the last record, a prefix.
                 const Converted c = convert(database.left(at));
                 QVERIFY2(c.result == 0 || (c.result == whole.result && whole.text.startsWith(c.text)), qPrintable(QString::number(at)));
                 // Flipped: anything may come out, but nothing out of range (the sanitizers watch).

