@@ -45,6 +45,24 @@ private slots:
         r.seek(-5);
         QCOMPARE(r.readByte(), 0x93);
     }
+
+    // Paging back scans one byte at a time, backwards: each window is read from the file once.
+    void backwardScanReadsEachWindowOnce()
+    {
+        QByteArray text(300 * 1024, 'x');
+        for (int i = 0; i < text.size(); i += 97)
+            text[i] = char('a' + i % 26);
+        PositionedReader r;
+        QVERIFY(r.open(write(text)));
+        r.seek(text.size() - 1);
+        (void)r.readByte();
+        const qint64 before = r.fileReads();
+        for (qint64 p = text.size() - 1; p >= text.size() - 100 * 1024; --p) {
+            r.seek(p);
+            QCOMPARE(r.readByte(), int(uchar(text[int(p)])));
+        }
+        QVERIFY(r.fileReads() - before <= 3);
+    }
 };
 
 QTEST_APPLESS_MAIN(tst_PositionedReader)
