@@ -42,8 +42,11 @@ public:
     void inhibit(QDBusConnection bus)
     {
         m_wanted = true;
+        if (m_pending)
+            m_askedAgain = true;  // if this call fails, the newer request deserves its own try
         if (m_pending || m_cookie)
             return;
+        m_askedAgain = false;
         QDBusMessage call = QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
             QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("Inhibit"));
@@ -58,8 +61,13 @@ public:
                              w->deleteLater();
                              m_pending = false;
                              const QDBusPendingReply<uint> reply = *w;
-                             if (reply.isError())
-                                 return;  // no screen saver service: nothing to undo
+                             if (reply.isError()) {
+                                 // No screen saver service then: nothing to undo. One asked for
+                                 // since may find a service that has started meanwhile.
+                                 if (m_wanted && m_askedAgain)
+                                     inhibit(bus);
+                                 return;
+                             }
                              m_cookie = reply.value();
                              if (!m_wanted)
                                  release(bus);
@@ -86,6 +94,7 @@ private:
 
     bool m_wanted = false;   // the last request was to keep the screen awake
     bool m_pending = false;  // an Inhibit call awaits its reply
+    bool m_askedAgain = false;  // inhibit() was called again while that call was pending
     uint m_cookie = 0;       // the screen saver's handle of our inhibition; 0 = none
 };
 

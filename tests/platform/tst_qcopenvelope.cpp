@@ -97,6 +97,24 @@ private slots:
         QCOMPARE(m_peer.received[0].data, data);
     }
 
+    // A start sent while no screen saver runs fails; one sent again after the service came up
+    // (before the failure was even seen) must still keep the screen awake.
+    void screenSaverStartedLate()
+    {
+        screenSaverMode(2);
+        QDBusConnection service = QDBusConnection::connectToBus(m_address, "saver");
+        QVERIFY(service.registerObject("/org/freedesktop/ScreenSaver", &m_peer, QDBusConnection::ExportScriptableSlots));
+        QVERIFY(service.registerService("org.freedesktop.ScreenSaver"));
+        screenSaverMode(2);
+        QTRY_COMPARE(m_peer.inhibits, 1);
+        screenSaverMode(100);
+        QTRY_COMPARE(m_peer.released.size(), 1);
+        service.unregisterService("org.freedesktop.ScreenSaver");
+        service.unregisterObject("/org/freedesktop/ScreenSaver");
+        m_peer.inhibits = 0;
+        m_peer.released.clear();
+    }
+
     void screenSaverBridge()
     {
         QDBusConnection service = QDBusConnection::connectToBus(m_address, "saver");
