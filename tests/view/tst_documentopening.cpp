@@ -90,6 +90,19 @@ private Q_SLOTS:
         QCOMPARE(f.view->pageWords[0].text, QStringLiteral("not"));
     }
 
+    void preparedCopyOutlivesTheReader()
+    {
+        QString copy;
+        {
+            ViewFixture f;
+            f.view->fileOpen(f.write(QStringLiteral("kept.gz"), qCompress("x").mid(4)));  // any bytes: read as they are
+            QVERIFY(f.view->documentOpen);
+            copy = f.view->file.fileName();
+            QVERIFY(copy != f.dir.filePath(QStringLiteral("kept.gz")));
+        }
+        QVERIFY(QFile::exists(copy));  // kept for the next start, which reuses it
+    }
+
     void resumeRestoresThePageStart()
     {
         ViewFixture f(320, 240);
