@@ -227,6 +227,32 @@ private Q_SLOTS:
         QCOMPARE(valuesOf(m_dlg), before);
     }
 
+    // A window brought back from being minimised shows its pages again; the edits stay.
+    void restoredWindowKeepsEdits()
+    {
+        struct ShowCounter : QObject
+        {
+            int shows = 0;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                shows += e->type() == QEvent::Show && e->spontaneous();
+                return false;
+            }
+        } counter;
+        showWith(typical());
+        tick(m_dlg->stripHtmlCheck);
+        typeNumber(m_dlg->marginBox, 30);
+        m_dlg->installEventFilter(&counter);
+        m_parent->showMinimized();
+        QTRY_VERIFY(m_parent->isMinimized());
+        m_parent->showNormal();
+        QTRY_COMPARE(counter.shows, 1);
+        m_dlg->removeEventFilter(&counter);
+        m_dlg->acceptChanges();
+        QCOMPARE(m_dlg->stripHtml, !typical().value("stripHtml").toBool());
+        QCOMPARE(m_dlg->pageMargin, 30);
+    }
+
     void selectionRule_data()
     {
         QTest::addColumn<QString>("field");
