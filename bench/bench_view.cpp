@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTextLayout>
 #include <benchmark/benchmark.h>
+#include <functional>
 #include <sys/resource.h>
 
 namespace {
@@ -141,9 +142,8 @@ void BM_Open200MBAtMiddle(benchmark::State &state)
     state.counters["peak_rss_MB"] = double(usage.ru_maxrss) / 1024.0;
 }
 
-// A text with no paragraph marks at all: every line feed joins lines, so the backward search
-// runs to its reach limit.
-QString makeUnmarkedText(const QString &name, qint64 bytes)
+// A file made once from the first `bytes` of the generated prose, changed by `edit`.
+QString deriveText(const QString &name, qint64 bytes, const std::function<void(QByteArray &)> &edit)
 {
     const QString path = workDir->filePath(name);
     if (QFile::exists(path))
@@ -151,32 +151,32 @@ QString makeUnmarkedText(const QString &name, qint64 bytes)
     QFile source(makeText(QStringLiteral("20mb.txt"), 20 << 20));
     source.open(QIODevice::ReadOnly);
     QByteArray text = source.read(bytes);
-    text.replace("\n  ", "\nx ");
+    edit(text);
     QFile f(path);
     f.open(QIODevice::WriteOnly);
     f.write(text);
     return path;
 }
 
+// A text with no paragraph marks at all: every line feed joins lines, so the backward search
+// runs to its reach limit.
+QString makeUnmarkedText(const QString &name, qint64 bytes)
+{
+    return deriveText(name, bytes, [](QByteArray &text) { text.replace("\n  ", "\nx "); });
+}
+
+// Paragraphs as p tags, each holding a tag, and a name anchor every 20 paragraphs.
 QString makeHtml(const QString &name, qint64 bytes)
 {
-    const QString path = workDir->filePath(name);
-    if (QFile::exists(path))
-        return path;
-    QFile source(makeText(QStringLiteral("20mb.txt"), 20 << 20));
-    source.open(QIODevice::ReadOnly);
-    QByteArray text = source.read(bytes);
-    int chapter = 0;
-    for (qsizetype at = text.indexOf(".\n  "); at >= 0; at = text.indexOf(".\n  ", at + 40)) {
-        const QByteArray tag = (++chapter % 20 == 0) ? "<p><a name=\"c" + QByteArray::number(chapter) + "\">Chapter "
-                                                          + QByteArray::number(chapter) + "</a> "
-                                                    : QByteArray("<p><i>x</i> ");
-        text.replace(at + 2, 2, tag);
-    }
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(text);
-    return path;
+    return deriveText(name, bytes, [](QByteArray &text) {
+        int chapter = 0;
+        for (qsizetype at = text.indexOf(".\n  "); at >= 0; at = text.indexOf(".\n  ", at + 40)) {
+            const QByteArray tag = (++chapter % 20 == 0) ? "<p><a name=\"c" + QByteArray::number(chapter) + "\">Chapter "
+                                                              + QByteArray::number(chapter) + "</a> "
+                                                        : QByteArray("<p><i>x</i> ");
+            text.replace(at + 2, 2, tag);
+        }
+    });
 }
 
 // Pages back with an empty ring, from page starts spread over the text.

@@ -1,5 +1,7 @@
 #include "Config.h"
 
+#include <limits>
+
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -55,11 +57,9 @@ QString Config::readEntry(const QString &key, const QString &deflt) const
 
 int Config::readNumEntry(const QString &key, int deflt) const
 {
-    bool present;
-    const QString s = rawEntry(key, &present);
-    bool ok = false;
-    const int n = present ? s.trimmed().toInt(&ok) : 0;
-    return ok ? n : deflt;
+    // Through the 64-bit reader, so a number too large for int reads as the default.
+    const qint64 n = readNum64Entry(key, qint64(deflt));
+    return n >= std::numeric_limits<int>::min() && n <= std::numeric_limits<int>::max() ? int(n) : deflt;
 }
 
 qint64 Config::readNum64Entry(const QString &key, qint64 deflt) const
