@@ -5,7 +5,7 @@ cd "$(dirname "$0")"
 source scripts/deps.sh
 folium_install_deps
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DFOLIUM_SANITIZE=ON -DFOLIUM_BUILD_TESTS=ON >/dev/null
+cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DFOLIUM_SANITIZE=ON -DFOLIUM_WERROR=ON -DFOLIUM_BUILD_TESTS=ON >/dev/null
 cmake --build build/test -j "$jobs"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}

@@ -77,7 +77,7 @@ void prepare(benchmark::State &state, const QString &path)
     SourcePreparer preparer(inputs().dir.path());
     for (auto _ : state) {
         const SourcePreparer::Result r = preparer.prepare(path);
-        if (!r.ok)
+        if (!r.status.isOk())
             state.SkipWithError("preparation failed");
         preparer.release(r.textPath); // so that the next round unpacks again
     }

@@ -89,7 +89,8 @@ Bookmarks::Bookmarks(QWidget *parent, const char *name)
 void Bookmarks::loadBookmarks(const QString &path)
 {
     entryList->clear();
-    const QList<BookmarkRecord> records = readBookmarkRecords(path);
+    QList<BookmarkRecord> records;
+    readBookmarkRecords(path, records);  // a missing file is an empty list
     QList<QTreeWidgetItem *> rows;
     rows.reserve(records.size());
     // The same texts addBookmark() would make from the numbers: a line that is not a number

@@ -1,5 +1,7 @@
 #include "dictionary.h"
 
+#include "FileIo.h"
+
 #include "shcm.h"
 #include "utf8.h"
 
@@ -37,41 +39,8 @@ bool parseNumber(const std::string &s, long &out)
 }
 
 // pread until n bytes or end of file; -1 on a read error (errno set).
-ssize_t readFull(int fd, int64_t offset, char *buf, size_t n)
-{
-    size_t got = 0;
-    while (got < n) {
-        ssize_t r = ::pread(fd, buf + got, n - got, off_t(offset + int64_t(got)));
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (r == 0)
-            break;
-        got += size_t(r);
-    }
-    return ssize_t(got);
-}
-
-bool writeAll(int fd, const char *data, size_t n)
-{
-    while (n > 0) {
-        ssize_t w = ::write(fd, data, n);
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (w == 0) {
-            errno = ENOSPC;
-            return false;
-        }
-        data += w;
-        n -= size_t(w);
-    }
-    return true;
-}
+ssize_t readFull(int fd, int64_t offset, char *buf, size_t n) { return fileio::readAt(fd, uint64_t(offset), buf, n); }
+using fileio::writeAll;
 
 } // namespace
 

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QString>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -22,12 +23,16 @@ int usage()
     return 2;
 }
 
-int fail(const char *message, const QByteArray &out, const QByteArray &rim)
+// Prints the reader's message and what was wrong, and removes whatever was written.
+int fail(const Status &status, const QByteArray &out, const QByteArray &rim)
 {
     ::unlink(out.constData());
     if (!rim.isEmpty())
         ::unlink(rim.constData());
-    std::fprintf(stderr, "%s\n", message);
+    if (status.detail().empty())
+        std::fprintf(stderr, "%s\n", status.message().c_str());
+    else
+        std::fprintf(stderr, "%s (%s)\n", status.message().c_str(), status.detail().c_str());
     return 1;
 }
 
@@ -45,24 +50,26 @@ int main(int argc, char **argv)
     case SourcePreparer::Kind::Zip:
     case SourcePreparer::Kind::Gzip: {
         const bool zip = SourcePreparer::kindOf(source) == SourcePreparer::Kind::Zip;
-        const char *message = zip ? "Error openning .zip file!" : "Error openning .gz file!";
         const int fd = ::open(out.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd < 0)
-            return fail(message, out, QByteArray());
+            return fail(Status::error(Status::Code::WriteFailed, std::string("cannot write ") + argv[2],
+                                      std::strerror(errno)),
+                        out, QByteArray());
         Unzip archive(source);
-        bool ok = zip ? archive.uncompress(fd) : archive.ungzip(fd);
-        if (::close(fd) != 0)
-            ok = false;
-        if (!ok)
-            return fail(message, out, QByteArray());
+        Status status = zip ? archive.uncompress(fd) : archive.ungzip(fd);
+        if (::close(fd) != 0 && status.isOk())
+            status = Status::error(Status::Code::WriteFailed, std::string("cannot write ") + argv[2], std::strerror(errno));
+        if (!status.isOk())
+            return fail(status, out, QByteArray());
         std::printf("%s\n", zip ? "zip" : "gzip");
         return 0;
     }
     case SourcePreparer::Kind::Palm: {
-        const int result = makedoc9::Decomp(argv[1], out.constData(), rim.isEmpty() ? nullptr : rim.constData());
-        if (result == makedoc9::Failed)
-            return fail("Unsupported Palm Document!", out, rim);
-        std::printf("%s\n", result == makedoc9::Plucker ? "plucker" : "palmdoc");
+        const makedoc9::Conversion converted =
+            makedoc9::Decomp(argv[1], out.constData(), rim.isEmpty() ? nullptr : rim.constData());
+        if (converted.result == makedoc9::Failed)
+            return fail(converted.status, out, rim);
+        std::printf("%s\n", converted.result == makedoc9::Plucker ? "plucker" : "palmdoc");
         return 0;
     }
     case SourcePreparer::Kind::Plain:

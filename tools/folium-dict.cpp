@@ -10,6 +10,7 @@
 // let the engine's writer sort, compress and index it.
 
 #include "dictionary.h"
+#include "FileIo.h"
 
 #include <zlib.h>
 
@@ -177,14 +178,7 @@ int writeSorted(const Entries &entries, const std::string &id, const std::string
         data += e.second;
         data += '\0';
     }
-    bool ok = true;
-    for (size_t at = 0; ok && at < data.size();) {
-        ssize_t w = ::write(fd, data.data() + at, data.size() - at);
-        if (w <= 0 && errno != EINTR)
-            ok = false;
-        else if (w > 0)
-            at += size_t(w);
-    }
+    bool ok = fileio::writeAll(fd, data.data(), data.size());
     if (::close(fd) != 0)
         ok = false;
     if (!ok) {

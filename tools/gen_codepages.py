@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""Writes loading/codepage_tables.cpp: the upper halves (bytes 0x80-0xFF) of the built-in
+"""Writes text/codepage_tables.cpp: the upper halves (bytes 0x80-0xFF) of the built-in
 code pages, taken from Python's codec tables with our own deviations applied.
 
-Usage: tools/gen_codepages.py [output]   (default: loading/codepage_tables.cpp next to this script)
+Usage: tools/gen_codepages.py [output]   (default: text/codepage_tables.cpp next to this script)
 """
 import os
 import sys
@@ -86,7 +86,7 @@ def render():
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    target = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "loading",
+    target = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "text",
                                                                 "codepage_tables.cpp")
     if len(PAGES) != 26:
         sys.exit("expected 26 code pages")

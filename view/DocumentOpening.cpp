@@ -71,17 +71,13 @@ void MyView::makeStream(const QString &path)
     case SourcePreparer::Kind::Gzip:
     case SourcePreparer::Kind::Palm: {
         const SourcePreparer::Result prepared = m_preparer->prepare(path);
-        if (!prepared.ok) {
-            const auto kind = SourcePreparer::kindOf(path);
-            showWarning(this, WarningCaption,
-                        kind == SourcePreparer::Kind::Zip    ? QStringLiteral("Error openning .zip file!")
-                        : kind == SourcePreparer::Kind::Gzip ? QStringLiteral("Error openning .gz file!")
-                                                             : QStringLiteral("Unsupported Palm Document!"));
+        if (!prepared.status.isOk()) {
+            showWarning(this, WarningCaption, QString::fromStdString(prepared.status.message()));
             return;
         }
         if (prepared.plucker) {
             sourceKind = 2;
-            pluckerIndex = loadPluckerIndex(prepared.rimPath);
+            loadPluckerIndex(prepared.rimPath, pluckerIndex);  // without it links are not followed
         }
         readPath = prepared.textPath;
         break;
@@ -94,7 +90,7 @@ void MyView::makeStream(const QString &path)
         break;
     }
 
-    if (!file.open(readPath))
+    if (!file.open(readPath).isOk())
         return;
     documentOpen = true;
     fileSize = file.size();

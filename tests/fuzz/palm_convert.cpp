@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             __builtin_trap();
         done += size_t(put);
     }
-    const int result = makedoc9::Decomp(source, text, rim);
+    const int result = makedoc9::Decomp(source, text, rim).result;
     if (result < 0 || result > 2)
         __builtin_trap();
     // A rim is written only for Plucker, and always in whole entries.

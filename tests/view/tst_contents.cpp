@@ -1,5 +1,12 @@
 // Bookmark names, page numbers and the generated table of contents.
 #include "BookmarkFile.h"
+
+static QList<BookmarkRecord> recordsOf(const QString &path)
+{
+    QList<BookmarkRecord> records;
+    readBookmarkRecords(path, records);
+    return records;
+}
 #include "ViewFixture.h"
 
 #include <QtTest>
@@ -11,7 +18,7 @@ class tst_Contents : public QObject
     static QStringList flat(const QString &path)
     {
         QStringList out;
-        for (const BookmarkRecord &r : readBookmarkRecords(path))
+        for (const BookmarkRecord &r : recordsOf(path))
             out << r.title + QLatin1Char('@') + r.position;
         return out;
     }
@@ -74,7 +81,7 @@ private Q_SLOTS:
         QCOMPARE(flat(path), entries);
         QCOMPARE(f.view->file.pos(), position);
         QCOMPARE(f.view->pageStart.position, start);
-        for (const BookmarkRecord &r : readBookmarkRecords(path))
+        for (const BookmarkRecord &r : recordsOf(path))
             QCOMPARE(r.paragraph, QStringLiteral("1"));
     }
 
@@ -86,7 +93,7 @@ private Q_SLOTS:
         f.view->fileOpen(f.write(QStringLiteral("late.txt"), text));
         const QString path = f.dir.filePath(QStringLiteral("late.cnt"));
         f.view->generateContents(path);
-        const QList<BookmarkRecord> records = readBookmarkRecords(path);
+        const QList<BookmarkRecord> records = recordsOf(path);
         QCOMPARE(records.size(), 1);
         QCOMPARE(records[0].page, QStringLiteral("6"));  // 10015 x 5 / 10015 + 1
     }

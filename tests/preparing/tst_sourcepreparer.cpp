@@ -14,6 +14,13 @@ using namespace PalmBuilder;
 using Result = SourcePreparer::Result;
 
 namespace {
+QVector<PluckerIndexEntry> pluckerIndex(const QString &path)
+{
+    QVector<PluckerIndexEntry> index;
+    loadPluckerIndex(path, index);
+    return index;
+}
+
 
 // Writes `bytes` to `path` when given, then reads the file back.
 QByteArray file(const QString &path, const QByteArray &bytes = {})
@@ -92,7 +99,7 @@ private slots:
                 SourcePreparer preparer(base);
                 const Result r = preparer.prepare(base + "/docs/book.gz");
                 folder = preparer.folder();
-                QVERIFY2(r.ok && r.textPath == folder + "/book.txt" && file(r.textPath) == "text", qPrintable(setup));
+                QVERIFY2(r.status.isOk() && r.textPath == folder + "/book.txt" && file(r.textPath) == "text", qPrintable(setup));
                 struct stat st;
                 QVERIFY(::lstat(QFile::encodeName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode));
                 QCOMPARE(int(st.st_mode & 07777), 0700); // ours alone, made so if it was not
@@ -112,7 +119,7 @@ private slots:
                  {"a.b.zip", "a.txt"}, {"novel.tar.gz", "novel.txt"}, {"book.PDB", "book.txt"}, {".zip", ".txt"}}) {
             writeDocument(root() + "/docs/" + document, text);
             const Result r = preparer.prepare(root() + "/docs/" + document);
-            QVERIFY2(r.ok && !r.plucker && r.rimPath.isEmpty(), qPrintable(document));
+            QVERIFY2(r.status.isOk() && !r.plucker && r.rimPath.isEmpty(), qPrintable(document));
             QCOMPARE(r.textPath, root() + "/folium/" + textName);
             QCOMPARE(file(r.textPath), text);
         }
@@ -120,9 +127,9 @@ private slots:
 
         // A rim is read back trusting nothing but whole 8-byte little-endian entries.
         file(root() + "/a.rim", QByteArray("\xFF\xFE\x02\x01\x78\x56\x34\xF2\x05\x00\x00", 11));
-        const QVector<PluckerIndexEntry> index = loadPluckerIndex(root() + "/a.rim");
+        const QVector<PluckerIndexEntry> index = pluckerIndex(root() + "/a.rim");
         QVERIFY(index.size() == 1 && index[0].recordId == 0xFEFF && index[0].paragraph == 0x0102 && index[0].offset == 0xF2345678);
-        QVERIFY(loadPluckerIndex(root() + "/none.rim").isEmpty());
+        QVERIFY(pluckerIndex(root() + "/none.rim").isEmpty());
     }
 
     // Only a complete copy made from the same, unchanged source is reused.
@@ -155,7 +162,7 @@ private slots:
 
             SourcePreparer preparer(base);
             const Result r = preparer.prepare(second);
-            QVERIFY2(r.ok && r.textPath == textPath, qPrintable(change));
+            QVERIFY2(r.status.isOk() && r.textPath == textPath, qPrintable(change));
             QCOMPARE(file(r.textPath), reused ? "#" + sources[second].mid(1) : sources[second]);
             preparer.release(r.textPath); // whatever was reused or made, it is now this preparer's to delete
             QVERIFY(!QFileInfo::exists(r.textPath));
@@ -176,13 +183,13 @@ private slots:
 
             SourcePreparer preparer(root() + "/" + kind);
             const Result ok = preparer.prepare(good);
-            QVERIFY(ok.ok && mark(ok.textPath));
-            QVERIFY(!preparer.prepare(bad).ok);
+            QVERIFY(ok.status.isOk() && mark(ok.textPath));
+            QVERIFY(!preparer.prepare(bad).status.isOk());
             const QString left = entries(preparer.folder());
             QVERIFY2(!left.contains(".part-") && !left.contains("a.src") && !left.contains("a.rim"), qPrintable(left));
-            QVERIFY(!preparer.prepare(bad).ok); // the leftover is not taken as the bad one's copy
+            QVERIFY(!preparer.prepare(bad).status.isOk()); // the leftover is not taken as the bad one's copy
             const Result again = preparer.prepare(good); // nor as the good one's
-            QVERIFY(again.ok);
+            QVERIFY(again.status.isOk());
             QCOMPARE(file(again.textPath), ok.plucker ? text + endOfParagraph() : text);
         }
     }
@@ -199,9 +206,9 @@ private slots:
         file(root() + "/docs/y.pdb", pluckerDocument(2, {pluckerTextRecord(4, {"Go", ""}, Packing::Zlib)}));
         SourcePreparer preparer(root());
         const Result x = preparer.prepare(root() + "/docs/x.zip"), y = preparer.prepare(root() + "/docs/y.pdb");
-        QVERIFY(x.ok && y.ok && y.plucker);
+        QVERIFY(x.status.isOk() && y.status.isOk() && y.plucker);
         QCOMPARE(file(x.textPath) + file(y.textPath), "zip textGo" + endOfParagraph().repeated(2));
-        QVERIFY(y.rimPath == folium + "/y.rim" && loadPluckerIndex(y.rimPath).size() == 2);
+        QVERIFY(y.rimPath == folium + "/y.rim" && pluckerIndex(y.rimPath).size() == 2);
         QVERIFY(!QFileInfo(x.textPath).isSymLink() && !QFileInfo(y.rimPath).isSymLink());
         QCOMPARE(file(victim), QByteArray("must stay"));
         const QString own = folium + "/mine.txt"; // merely lies in the folder: the user's
@@ -229,7 +236,7 @@ private slots:
         for (const QString &path : {longBase + "xxxxxxxxxxxx.gz", longBase + "yyyyyyyyyyyy.gz", deep + "/book.gz"}) {
             writeDocument(path, QFile::encodeName(path).right(20)); // differs between the two long names
             const Result r = preparer.prepare(path);
-            QVERIFY(r.ok && QFile::encodeName(QFileInfo(r.textPath).fileName()).size() <= 255);
+            QVERIFY(r.status.isOk() && QFile::encodeName(QFileInfo(r.textPath).fileName()).size() <= 255);
             QCOMPARE(file(r.textPath), QFile::encodeName(path).right(20));
             made << r.textPath;
         }

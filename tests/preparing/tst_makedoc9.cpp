@@ -20,7 +20,7 @@ Converted convert(const QByteArray &database)
     if (in.open(QIODevice::WriteOnly) && in.write(database) >= 0)
         in.close();
     const int result = makedoc9::Decomp(QFile::encodeName(in.fileName()).constData(),
-                                        QFile::encodeName(text.fileName()).constData(), QFile::encodeName(rim.fileName()).constData());
+                                        QFile::encodeName(text.fileName()).constData(), QFile::encodeName(rim.fileName()).constData()).result;
     return {result, text.open(QIODevice::ReadOnly) ? text.readAll() : "", rim.open(QIODevice::ReadOnly) ? rim.readAll() : "none"};
 }
 

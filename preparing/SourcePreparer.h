@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <QString>
 
 // Turns archives (zip, gzip) and Palm databases (pdb, prc) into plain files that the view
@@ -12,7 +14,7 @@ public:
 
     struct Result
     {
-        bool ok = false;
+        Status status;     // why the document could not be prepared, with the message to show
         QString textPath;  // the prepared file to read
         QString rimPath;   // Plucker paragraph index, empty for everything else
         bool plucker = false;
@@ -28,7 +30,7 @@ public:
     // By the text after the last "." of the file name, lower-cased: "zip", "gz", "pdb"/"prc".
     static Kind kindOf(const QString &documentPath);
 
-    // Prepares a Zip, Gzip or Palm document; ok is false when it cannot be read. A zip or gzip
+    // Prepares a Zip, Gzip or Palm document; the status says why it cannot be read. A zip or gzip
     // copy left complete by an earlier preparation of the very same file (path, size,
     // modification time) is reused; Palm databases are converted afresh every time. A failed
     // preparation leaves nothing in the folder that would later be taken as complete.

@@ -2,12 +2,13 @@
 
 #include <QFile>
 
-QVector<PluckerIndexEntry> loadPluckerIndex(const QString &rimPath)
+Status loadPluckerIndex(const QString &rimPath, QVector<PluckerIndexEntry> &index)
 {
-    QVector<PluckerIndexEntry> index;
+    index.clear();
     QFile file(rimPath);
     if (rimPath.isEmpty() || !file.open(QIODevice::ReadOnly))
-        return index;
+        return Status::error(Status::Code::Unreadable, "the paragraph index cannot be read",
+                             file.errorString().toStdString());
     const QByteArray bytes = file.readAll();
     const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
     const qsizetype count = bytes.size() / 8;
@@ -19,5 +20,5 @@ QVector<PluckerIndexEntry> loadPluckerIndex(const QString &rimPath)
         e.offset = uint32_t(p[4]) | uint32_t(p[5]) << 8 | uint32_t(p[6]) << 16 | uint32_t(p[7]) << 24;
         index.append(e);
     }
-    return index;
+    return Status::ok();
 }

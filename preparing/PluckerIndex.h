@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <QString>
 #include <QVector>
 #include <cstdint>
@@ -14,6 +16,6 @@ struct PluckerIndexEntry
     uint32_t offset = 0;
 };
 
-// Reads a rim file. A missing or unreadable file gives an empty index; a trailing
-// partial entry is ignored.
-QVector<PluckerIndexEntry> loadPluckerIndex(const QString &rimPath);
+// Reads a rim file into `index` (emptied first). A missing or unreadable file leaves it empty and
+// says why; a trailing partial entry is ignored.
+Status loadPluckerIndex(const QString &rimPath, QVector<PluckerIndexEntry> &index);

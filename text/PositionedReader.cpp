@@ -16,14 +16,15 @@ constexpr char32_t ReplacementChar = 0xFFFD;
 PositionedReader::PositionedReader() = default;
 PositionedReader::~PositionedReader() = default;
 
-bool PositionedReader::open(const QString &path)
+Status PositionedReader::open(const QString &path)
 {
     close();
     m_file.setFileName(path);
     if (!m_file.open(QIODevice::ReadOnly))
-        return false;
+        return Status::error(m_file.exists() ? Status::Code::Unreadable : Status::Code::NotFound,
+                             "the document cannot be opened", m_file.errorString().toStdString());
     m_size = m_file.size();
-    return true;
+    return Status::ok();
 }
 
 void PositionedReader::close()

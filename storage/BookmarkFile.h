@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <QList>
 #include <QSaveFile>
 #include <QString>
@@ -14,9 +16,9 @@ struct BookmarkRecord
     QString paragraph; // "1" or "0"
 };
 
-// Every complete record of the file at `path`; a record cut short at the end is dropped. A
-// missing or unreadable file gives no records.
-QList<BookmarkRecord> readBookmarkRecords(const QString &path);
+// Every complete record of the file at `path` into `records` (emptied first); a record cut short
+// at the end is dropped. A missing or unreadable file gives no records and says why.
+Status readBookmarkRecords(const QString &path, QList<BookmarkRecord> &records);
 
 // Writes records to a new copy of the file that replaces the old one only once it is complete,
 // so a crash or a full disk half way leaves the previous file as it was.

@@ -70,7 +70,7 @@ class tst_Unzip : public QObject
         file(in, bytes);
         const int outFd = fd >= 0 ? fd : ::open(QFile::encodeName(out).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         Unzip u(in);
-        const bool ok = zip ? u.uncompress(outFd) : u.ungzip(outFd);
+        const bool ok = (zip ? u.uncompress(outFd) : u.ungzip(outFd)).isOk();
         if (fd < 0)
             ::close(outFd);
         return ok ? file(out) : failed;

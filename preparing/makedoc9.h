@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <cstddef>
 
 // Palm database conversion: PalmDoc ("TEXtREAd") and Plucker ("DataPlkr") e-books become one
@@ -13,15 +15,22 @@ namespace makedoc9 {
 
 enum Result { Failed = 0, Plucker = 1, PalmDoc = 2 };
 
+// What a conversion made of the database, and why it failed when it did.
+struct Conversion
+{
+    Result result = Failed;
+    Status status;
+};
+
 // Converts the database open for reading on `sourceFd` (read with pread, from offset 0) into
 // `textFd`, and for Plucker the paragraph index into `rimFd` (-1: no index is written).
 // Both outputs are written from their current position. On failure the outputs hold whatever
 // was written so far; the caller decides what to keep.
-int Decomp(int sourceFd, int textFd, int rimFd);
+Conversion Decomp(int sourceFd, int textFd, int rimFd);
 
 // The same on paths: the rim file is deleted first (for every database), the text file is
 // created or truncated; neither is opened through a symbolic link. `rim` may be null.
-int Decomp(const char *source, const char *text, const char *rim);
+Conversion Decomp(const char *source, const char *text, const char *rim);
 
 // Decompresses `length` bytes of the PalmDoc scheme into `output`, which holds `outputSize`
 // bytes, and returns the number of bytes produced. Stops where the input is damaged
@@ -29,10 +38,5 @@ int Decomp(const char *source, const char *text, const char *rim);
 // output that would pass outputSize) and then sets *damaged, when given.
 unsigned Decompress(const unsigned char *input, unsigned char *output, unsigned length,
                     unsigned outputSize, bool *damaged = nullptr);
-
-// zlib's one-call uncompress of `length` bytes into `output` (room for `outputSize` bytes).
-// Returns zlib's result code (0 is success); *produced receives the bytes really written.
-int Unzip(const unsigned char *input, unsigned char *output, unsigned length, unsigned outputSize,
-          unsigned *produced = nullptr);
 
 } // namespace makedoc9

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -183,7 +184,7 @@ void SourcePreparer::Private::writeStamp(const QByteArray &stampName, const QByt
     if (fd < 0)
         return; // the copy is complete, it just will not be reused
     const QByteArray text = stampText(source, s, copy);
-    const bool written = writeAll(fd, text.constData(), size_t(text.size()));
+    const bool written = fileio::writeAll(fd, text.constData(), size_t(text.size()));
     if (::close(fd) != 0 || !written
         || ::renameat(dirFd, part.constData(), dirFd, stampName.constData()) != 0)
         ::unlinkat(dirFd, part.constData(), 0);
@@ -227,17 +228,39 @@ SourcePreparer::Kind SourcePreparer::kindOf(const QString &documentPath)
     return Kind::Plain;
 }
 
+namespace {
+// What the user is told when a document of this kind cannot be prepared.
+const char *failureMessage(SourcePreparer::Kind kind)
+{
+    switch (kind) {
+    case SourcePreparer::Kind::Zip: return "Error openning .zip file!";
+    case SourcePreparer::Kind::Gzip: return "Error openning .gz file!";
+    case SourcePreparer::Kind::Palm: return "Unsupported Palm Document!";
+    case SourcePreparer::Kind::Plain: break;
+    }
+    return "Not an archive or a Palm database";
+}
+} // namespace
+
 SourcePreparer::Result SourcePreparer::prepare(const QString &documentPath)
 {
     Result result;
     const Kind kind = kindOf(documentPath);
-    if (kind == Kind::Plain)
+    auto fail = [&](Status::Code code, const std::string &detail) {
+        result.status = Status::error(code, failureMessage(kind), detail);
         return result;
+    };
+    if (kind == Kind::Plain)
+        return fail(Status::Code::Unsupported, "a plain document needs no preparing");
     const QString absolute = QFileInfo(documentPath).absoluteFilePath();
     const QByteArray source = QFile::encodeName(absolute);
     struct stat sourceStat;
-    if (::stat(source.constData(), &sourceStat) != 0 || S_ISDIR(sourceStat.st_mode) || !d->ensureFolder())
-        return result;
+    if (::stat(source.constData(), &sourceStat) != 0)
+        return fail(Status::Code::NotFound, std::strerror(errno));
+    if (S_ISDIR(sourceStat.st_mode))
+        return fail(Status::Code::NotRegularFile, "a folder, not a file");
+    if (!d->ensureFolder())
+        return fail(Status::Code::WriteFailed, "no private temporary folder can be made");
 
     const QByteArray base = baseName(documentPath);
     const QByteArray textName = componentName(base, ".txt");
@@ -247,7 +270,6 @@ SourcePreparer::Result SourcePreparer::prepare(const QString &documentPath)
 
     if (kind != Kind::Palm && d->stampMatches(stampName, textName, source, sourceStat)) {
         d->made.insert(textPath, stampName);
-        result.ok = true;
         result.textPath = textPath;
         return result;
     }
@@ -259,46 +281,53 @@ SourcePreparer::Result SourcePreparer::prepare(const QString &documentPath)
     QByteArray textPart, rimPart;
     const int textFd = d->createPart(textPart);
     if (textFd < 0)
-        return result;
+        return fail(Status::Code::WriteFailed, std::string("cannot create the copy: ") + std::strerror(errno));
     const int rimFd = kind == Kind::Palm ? d->createPart(rimPart) : -1;
 
-    bool ok = false;
+    Status status;
     bool plucker = false;
     if (kind == Kind::Zip) {
-        ok = Unzip(absolute).uncompress(textFd);
+        status = Unzip(absolute).uncompress(textFd);
     } else if (kind == Kind::Gzip) {
-        ok = Unzip(absolute).ungzip(textFd);
+        status = Unzip(absolute).ungzip(textFd);
     } else {
-        const int sourceFd = ::open(source.constData(), O_RDONLY | O_CLOEXEC);
-        const int converted = sourceFd < 0 ? makedoc9::Failed : makedoc9::Decomp(sourceFd, textFd, rimFd);
-        if (sourceFd >= 0)
+        const int sourceFd = fileio::openForReading(source.constData());
+        if (sourceFd < 0) {
+            status = Status::error(Status::Code::Unreadable, failureMessage(kind), std::strerror(errno));
+        } else {
+            const makedoc9::Conversion converted = makedoc9::Decomp(sourceFd, textFd, rimFd);
             ::close(sourceFd);
-        ok = converted != makedoc9::Failed;
-        plucker = converted == makedoc9::Plucker;
+            status = converted.status;
+            plucker = converted.result == makedoc9::Plucker;
+        }
     }
     struct stat copy;
-    if (::fstat(textFd, &copy) != 0)
-        ok = false;
+    bool closed = ::fstat(textFd, &copy) == 0;
     if (::close(textFd) != 0)
-        ok = false;
+        closed = false;
     if (rimFd >= 0 && ::close(rimFd) != 0)
-        ok = false;
+        closed = false;
+    if (status.isOk() && !closed)
+        status = Status::error(Status::Code::WriteFailed, failureMessage(kind), "cannot finish writing the copy");
 
-    if (plucker && ok && rimFd >= 0 && ::renameat(d->dirFd, rimPart.constData(), d->dirFd, rimName.constData()) != 0)
-        ok = false;
+    if (plucker && status.isOk() && rimFd >= 0
+        && ::renameat(d->dirFd, rimPart.constData(), d->dirFd, rimName.constData()) != 0)
+        status = Status::error(Status::Code::WriteFailed, failureMessage(kind), "cannot put the paragraph index in place");
     if (!rimPart.isEmpty())
         ::unlinkat(d->dirFd, rimPart.constData(), 0); // left over only when not renamed
-    if (!ok || ::renameat(d->dirFd, textPart.constData(), d->dirFd, textName.constData()) != 0) {
+    if (status.isOk() && ::renameat(d->dirFd, textPart.constData(), d->dirFd, textName.constData()) != 0)
+        status = Status::error(Status::Code::WriteFailed, failureMessage(kind), "cannot put the copy in place");
+    if (!status.isOk()) {
         ::unlinkat(d->dirFd, textPart.constData(), 0);
         if (plucker)
             ::unlinkat(d->dirFd, rimName.constData(), 0);
+        result.status = status;
         return result;
     }
     d->made.insert(textPath, stampName);
     if (kind != Kind::Palm)
         d->writeStamp(stampName, source, sourceStat, copy);
 
-    result.ok = true;
     result.textPath = textPath;
     if (plucker) {
         d->madeRims.append(rimName);

@@ -13,12 +13,13 @@ QString readLine(QFile &file)
 }
 } // namespace
 
-QList<BookmarkRecord> readBookmarkRecords(const QString &path)
+Status readBookmarkRecords(const QString &path, QList<BookmarkRecord> &records)
 {
-    QList<BookmarkRecord> records;
+    records.clear();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return records;
+        return Status::error(file.exists() ? Status::Code::Unreadable : Status::Code::NotFound,
+                             "the file cannot be read", file.errorString().toStdString());
     while (!file.atEnd()) {
         BookmarkRecord r;
         r.title = readLine(file);
@@ -33,7 +34,7 @@ QList<BookmarkRecord> readBookmarkRecords(const QString &path)
         r.paragraph = readLine(file);
         records.append(r);
     }
-    return records;
+    return Status::ok();
 }
 
 BookmarkFileWriter::BookmarkFileWriter(const QString &path) : m_file(path)

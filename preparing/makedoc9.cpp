@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
+#include <string>
 #include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
@@ -33,22 +33,7 @@ uint32_t be32(const unsigned char *p)
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 
-// Exactly n bytes at `offset`, or false (also at a short file).
-bool readAt(int fd, uint64_t offset, void *buffer, size_t n)
-{
-    auto *p = static_cast<unsigned char *>(buffer);
-    while (n > 0) {
-        const ssize_t got = ::pread(fd, p, n, off_t(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        p += got;
-        n -= size_t(got);
-        offset += uint64_t(got);
-    }
-    return true;
-}
+bool readAt(int fd, uint64_t offset, void *buffer, size_t n) { return fileio::readExactlyAt(fd, offset, buffer, n); }
 
 // Buffered appends to a descriptor; `written` counts every byte accepted so far.
 class Sink
@@ -61,7 +46,7 @@ public:
         if (m_buffer.size() + n > Capacity && !flush())
             return false;
         if (n >= Capacity) {
-            m_ok = writeAll(m_fd, p, n);
+            m_ok = fileio::writeAll(m_fd, p, n);
             return m_ok;
         }
         m_buffer.insert(m_buffer.end(), p, p + n);
@@ -70,7 +55,7 @@ public:
     bool flush()
     {
         if (m_ok && !m_buffer.empty())
-            m_ok = writeAll(m_fd, m_buffer.data(), m_buffer.size());
+            m_ok = fileio::writeAll(m_fd, m_buffer.data(), m_buffer.size());
         m_buffer.clear();
         return m_ok;
     }
@@ -102,60 +87,88 @@ struct Database
     }
 };
 
-int convertPalmDoc(const Database &db, Sink &text)
+// Every failure shows the user one sentence; the detail says what was wrong with the database.
+Conversion failure(Status::Code code, const std::string &detail)
+{
+    return {Failed, Status::error(code, "Unsupported Palm Document!", detail)};
+}
+Conversion damaged(const std::string &detail) { return failure(Status::Code::Damaged, detail); }
+Conversion unsupported(const std::string &detail) { return failure(Status::Code::Unsupported, detail); }
+Conversion writeFailed()
+{
+    return failure(Status::Code::WriteFailed, std::string("cannot write the converted text: ") + std::strerror(errno));
+}
+std::string recordText(unsigned k) { return "record " + std::to_string(k); }
+
+// zlib's one-call uncompress of `length` bytes into `output` (room for `outputSize` bytes);
+// *produced receives the bytes really written.
+int inflate(const unsigned char *input, unsigned char *output, unsigned length, unsigned outputSize, unsigned *produced)
+{
+    unsigned char spare;
+    uLongf room = outputSize;
+    const int result = ::uncompress(outputSize ? output : &spare, &room, input, length);
+    *produced = result == Z_OK ? unsigned(room) : 0;
+    return result;
+}
+
+Conversion convertPalmDoc(const Database &db, Sink &text)
 {
     // Record 0, the document header: compression (2 bytes: 1 stored, 2 compressed), unused (2),
     // text length (4, often wrong in real files, not used), text record count (2), record size (2).
     if (db.offsets.empty())
-        return Failed;
+        return damaged("the database has no records");
     uint64_t start, length;
     unsigned char header[10];
     if (!db.span(0, start, length) || length < sizeof header || !readAt(db.fd, start, header, sizeof header))
-        return Failed;
+        return damaged("the document header is cut short");
     const unsigned compression = be16(header);
     if (compression != 1 && compression != 2)
-        return Failed;
+        return unsupported("compression " + std::to_string(compression) + " is not PalmDoc's");
     // Records after the text (stored bookmarks, metadata) are not text.
     const unsigned textRecords = std::min<unsigned>(be16(header + 8), unsigned(db.offsets.size() - 1));
 
     std::vector<unsigned char> raw;
     std::vector<unsigned char> plain(PalmDocRecordCapacity);
     for (unsigned k = 1; k <= textRecords; ++k) {
-        if (!db.span(k, start, length))
-            return Failed;
-        if (compression == 2 && length > PalmDocMaxInput)
-            return Failed;
+        if (!db.span(k, start, length) || (compression == 2 && length > PalmDocMaxInput))
+            return damaged(recordText(k) + " lies outside the file or is too long");
         const uint64_t chunk = std::min<uint64_t>(length, uint64_t(1) << 16);
         raw.resize(size_t(chunk));
         if (compression == 1) {
             for (uint64_t done = 0; done < length;) {
                 const size_t n = size_t(std::min<uint64_t>(chunk, length - done));
-                if (!readAt(db.fd, start + done, raw.data(), n) || !text.put(raw.data(), n))
-                    return Failed;
+                if (!readAt(db.fd, start + done, raw.data(), n))
+                    return damaged(recordText(k) + " cannot be read");
+                if (!text.put(raw.data(), n))
+                    return writeFailed();
                 done += n;
             }
             continue;
         }
         if (!readAt(db.fd, start, raw.data(), size_t(length)))
-            return Failed;
-        bool damaged = false;
-        const unsigned produced = Decompress(raw.data(), plain.data(), unsigned(length), PalmDocRecordCapacity, &damaged);
-        if (damaged || !text.put(plain.data(), produced))
-            return Failed;
+            return damaged(recordText(k) + " cannot be read");
+        bool bad = false;
+        const unsigned produced = Decompress(raw.data(), plain.data(), unsigned(length), PalmDocRecordCapacity, &bad);
+        if (bad)
+            return damaged(recordText(k) + " does not decompress");
+        if (!text.put(plain.data(), produced))
+            return writeFailed();
     }
-    return text.flush() ? PalmDoc : Failed;
+    if (!text.flush())
+        return writeFailed();
+    return {PalmDoc, Status::ok()};
 }
 
-int convertPlucker(const Database &db, Sink &text, Sink *rim)
+Conversion convertPlucker(const Database &db, Sink &text, Sink *rim)
 {
     // Record 0, the index record: uid (2), compression of the text records (2: 1 PalmDoc, 2 zlib),
     // then reserved-record entries that nothing here needs.
     if (db.offsets.empty())
-        return Failed;
+        return damaged("the database has no records");
     uint64_t start, length;
     unsigned char index[4];
     if (!db.span(0, start, length) || length < sizeof index || !readAt(db.fd, start, index, sizeof index))
-        return Failed;
+        return damaged("the index record is cut short");
     const unsigned compression = be16(index + 2);
 
     std::vector<unsigned char> table, raw, plain;
@@ -165,25 +178,22 @@ int convertPlucker(const Database &db, Sink &text, Sink *rim)
         // then per paragraph: size (2), attributes (2); then the text data.
         unsigned char header[8];
         if (!db.span(k, start, length) || length < sizeof header || !readAt(db.fd, start, header, sizeof header))
-            return Failed;
+            return damaged(recordText(k) + " is cut short");
         const unsigned id = be16(header);
         const unsigned paragraphs = be16(header + 2);
         const unsigned size = be16(header + 4);
         const unsigned type = header[6];
-        if (type > 10) {
-            std::printf("Unknown type %d\n", int(type));
-            std::fflush(stdout);
-            return Failed;
-        }
+        if (type > 10)
+            return unsupported("Unknown type " + std::to_string(type) + " in " + recordText(k));
         if (type >= 2)
             continue;
 
         const uint64_t tableBytes = 4 * uint64_t(paragraphs);
         if (sizeof header + tableBytes > length)
-            return Failed;
+            return damaged(recordText(k) + ": its paragraph table runs past the record");
         table.resize(size_t(tableBytes));
         if (tableBytes && !readAt(db.fd, start + sizeof header, table.data(), table.size()))
-            return Failed;
+            return damaged(recordText(k) + " cannot be read");
         uint64_t needed = 0;
         for (unsigned i = 0; i < paragraphs; ++i)
             needed += be16(&table[4 * i]);
@@ -195,83 +205,83 @@ int convertPlucker(const Database &db, Sink &text, Sink *rim)
         if (type == 0) {
             available = dataLength;
             if (needed > available)
-                return Failed;
+                return damaged(recordText(k) + ": its paragraphs run past its text");
             plain.resize(size_t(needed));
             if (needed && !readAt(db.fd, dataStart, plain.data(), plain.size()))
-                return Failed;
+                return damaged(recordText(k) + " cannot be read");
             body = plain.data();
         } else {
             if (compression != 1 && compression != 2)
-                return Failed;
-            if (compression == 1 && dataLength > 2 * uint64_t(size) + 2)
-                return Failed; // cannot come to `size` bytes, see PalmDocMaxInput
-            if (dataLength > std::numeric_limits<unsigned>::max())
-                return Failed;
+                return unsupported("compression " + std::to_string(compression) + " is not Plucker's");
+            // PalmDoc data longer than this cannot come to `size` bytes (see PalmDocMaxInput).
+            if ((compression == 1 && dataLength > 2 * uint64_t(size) + 2)
+                || dataLength > std::numeric_limits<unsigned>::max())
+                return damaged(recordText(k) + " is longer than its text can be");
             raw.resize(size_t(dataLength));
             if (dataLength && !readAt(db.fd, dataStart, raw.data(), raw.size()))
-                return Failed;
+                return damaged(recordText(k) + " cannot be read");
             plain.resize(size);
             unsigned produced = 0;
             if (compression == 2) {
-                if (Unzip(raw.data(), plain.data(), unsigned(dataLength), size, &produced) != Z_OK)
-                    return Failed;
+                if (inflate(raw.data(), plain.data(), unsigned(dataLength), size, &produced) != Z_OK)
+                    return damaged(recordText(k) + " does not inflate");
             } else {
-                bool damaged = false;
-                produced = Decompress(raw.data(), plain.data(), unsigned(dataLength), size, &damaged);
-                if (damaged || produced != size)
-                    return Failed;
+                bool bad = false;
+                produced = Decompress(raw.data(), plain.data(), unsigned(dataLength), size, &bad);
+                if (bad || produced != size)
+                    return damaged(recordText(k) + " does not decompress to its size");
             }
             // The header's size is only a claim: paragraphs may use only what was produced.
             available = produced;
             if (needed > available)
-                return Failed;
+                return damaged(recordText(k) + ": its paragraphs run past its text");
             body = plain.data();
         }
 
         for (unsigned i = 0; i < paragraphs; ++i) {
             const uint64_t at = text.written;
             if (at > std::numeric_limits<uint32_t>::max())
-                return Failed; // the rim could not say where this paragraph starts
+                return unsupported("the text passes 4 GiB, past what the paragraph index can address");
             if (rim) {
                 const unsigned char entry[8] = {
                     uint8_t(id), uint8_t(id >> 8), uint8_t(i), uint8_t(i >> 8),
                     uint8_t(at), uint8_t(at >> 8), uint8_t(at >> 16), uint8_t(at >> 24)};
                 if (!rim->put(entry, sizeof entry))
-                    return Failed;
+                    return writeFailed();
             }
             const unsigned paragraphSize = be16(&table[4 * i]);
             if ((paragraphSize && !text.put(body, paragraphSize)) || !text.put(EndOfParagraph, sizeof EndOfParagraph))
-                return Failed;
+                return writeFailed();
             body += paragraphSize;
         }
     }
     if (!text.flush() || (rim && !rim->flush()))
-        return Failed;
-    return Plucker;
+        return writeFailed();
+    return {Plucker, Status::ok()};
 }
 
 } // namespace
 
-int Decomp(int sourceFd, int textFd, int rimFd)
+Conversion Decomp(int sourceFd, int textFd, int rimFd)
 {
     struct stat st;
     if (::fstat(sourceFd, &st) != 0 || st.st_size < 0)
-        return Failed;
+        return failure(Status::Code::Unreadable, std::strerror(errno));
     // Database header: name and dates (60), type and creator (8), seed and next list (8),
     // record count (2), then per record: data offset (4), attributes and unique id (4).
     unsigned char header[78];
     if (!readAt(sourceFd, 0, header, sizeof header))
-        return Failed;
+        return damaged("shorter than a database header");
     const bool plucker = std::memcmp(header + 60, "DataPlkr", 8) == 0;
     const bool palmDoc = std::memcmp(header + 60, "TEXtREAd", 8) == 0;
     if (!plucker && !palmDoc)
-        return Failed;
+        return unsupported("neither a PalmDoc nor a Plucker database");
 
     Database db{sourceFd, uint64_t(st.st_size), {}};
     const unsigned count = be16(header + 76);
     std::vector<unsigned char> entries(8 * size_t(count));
     if (count && !readAt(sourceFd, sizeof header, entries.data(), entries.size()))
-        return Failed;
+        return damaged("the record list is cut short");
     db.offsets.resize(count);
     for (unsigned k = 0; k < count; ++k)
         db.offsets[k] = be32(&entries[8 * k]);
@@ -285,26 +295,27 @@ int Decomp(int sourceFd, int textFd, int rimFd)
     return convertPlucker(db, text, &rim);
 }
 
-int Decomp(const char *source, const char *text, const char *rim)
+Conversion Decomp(const char *source, const char *text, const char *rim)
 {
     if (rim)
         ::unlink(rim);
-    const int sourceFd = ::open(source, O_RDONLY | O_CLOEXEC);
+    const int sourceFd = fileio::openForReading(source);
     if (sourceFd < 0)
-        return Failed;
+        return failure(Status::Code::Unreadable, std::string("cannot open the database: ") + std::strerror(errno));
     const int textFd = ::open(text, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (textFd < 0) {
+        const Conversion failed = writeFailed();
         ::close(sourceFd);
-        return Failed;
+        return failed;
     }
     const int rimFd = rim ? ::open(rim, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666) : -1;
-    int result = Decomp(sourceFd, textFd, rimFd);
-    if (::close(textFd) != 0)
-        result = Failed;
+    Conversion result = Decomp(sourceFd, textFd, rimFd);
+    if (::close(textFd) != 0 && result.result != Failed)
+        result = writeFailed();
     if (rimFd >= 0) {
-        if (::close(rimFd) != 0)
-            result = Failed;
-        if (result != Plucker)
+        if (::close(rimFd) != 0 && result.result != Failed)
+            result = writeFailed();
+        if (result.result != Plucker)
             ::unlink(rim);
     }
     ::close(sourceFd);
@@ -365,16 +376,6 @@ unsigned Decompress(const unsigned char *input, unsigned char *output, unsigned 
     if (damaged)
         *damaged = bad;
     return out;
-}
-
-int Unzip(const unsigned char *input, unsigned char *output, unsigned length, unsigned outputSize, unsigned *produced)
-{
-    unsigned char spare;
-    uLongf room = outputSize;
-    const int result = ::uncompress(outputSize ? output : &spare, &room, input, length);
-    if (produced)
-        *produced = result == Z_OK ? unsigned(room) : 0;
-    return result;
 }
 
 } // namespace makedoc9

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <QFile>
 #include <QString>
 #include <memory>
@@ -26,8 +28,8 @@ public:
     PositionedReader(const PositionedReader &) = delete;
     PositionedReader &operator=(const PositionedReader &) = delete;
 
-    // Opens `path` for reading at position 0; false when it cannot be opened.
-    bool open(const QString &path);
+    // Opens `path` for reading at position 0; the status says why it cannot be opened.
+    Status open(const QString &path);
     void close();
     bool isOpen() const { return m_file.isOpen(); }
     QString fileName() const { return m_file.fileName(); }

@@ -1,2 +1,0 @@
-folium_add_fuzz_target(palm_convert SOURCE palm_convert.cpp LIBS folium_loading)
-folium_add_fuzz_target(palmdoc_decompress SOURCE palmdoc_decompress.cpp LIBS folium_loading)
