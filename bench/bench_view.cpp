@@ -58,9 +58,11 @@ struct Reader
         view = new MyView(&window, "view");
         window.setCentralWidget(view);
         view->setFixedSize(width, height);
-        view->fontName = QStringLiteral("DejaVu Sans");
-        view->fontSize = 12;
-        view->fontBold = false;
+        ReaderSettings s = view->settings();
+        s.fontName = QStringLiteral("DejaVu Sans");
+        s.fontSize = 12;
+        s.fontBold = false;
+        view->setSettings(s);
         view->pickupSettings();
     }
 };
@@ -68,15 +70,24 @@ struct Reader
 void BM_FitLines_readStringFit(benchmark::State &state)
 {
     const QString path = makeText(QStringLiteral("20mb.txt"), 20 << 20);
-    Reader r(600, 800);
-    r.view->fileOpen(path);
+    Document document;
+    document.open(path);
+    document.setEncoding(QStringLiteral("UTF-8"));
+    WordFonts fonts;
+    fonts.setBaseStyle(false, false);
+    fonts.setBase(QStringLiteral("DejaVu Sans"), 12);
+    LineFitter fitter(document, fonts);
+    LineLayout layout;
+    layout.spaceWidth = fonts.base().width(U' ');
+    fitter.setLayout(layout);
     qint64 lines = 0;
     for (auto _ : state) {
-        r.view->file.seek(0);
-        r.view->lineNewParagraph = true;
-        while (!r.view->file.atEnd()) {
-            r.view->readStringFit();
-            r.view->lineNewParagraph = r.view->nextLineNewParagraph;
+        document.reader().seek(0);
+        bool paragraph = true;
+        TextStyle style;
+        while (!document.reader().atEnd()) {
+            fitter.readStringFit(600, paragraph, style);
+            paragraph = fitter.nextLineNewParagraph();
             ++lines;
         }
     }
@@ -120,9 +131,9 @@ void BM_WholePage(benchmark::State &state)
     Reader r(600, 800);
     r.view->fileOpen(path);
     for (auto _ : state) {
-        if (r.view->file.pos() > (10 << 20))
-            r.view->file.seek(0);
-        r.view->printPage();
+        if (r.view->document().position() > (10 << 20))
+            r.view->showPageAt(PageStart{});
+        r.view->nextPage();
     }
 }
 
@@ -131,11 +142,12 @@ void BM_Open200MBAtMiddle(benchmark::State &state)
     const QString path = makeText(QStringLiteral("200mb.txt"), 200 << 20);
     Reader r(600, 800);
     for (auto _ : state) {
-        r.view->fileName = path;
-        r.view->pageStart = PageStart{};
-        r.view->pageStart.position = QFile(path).size() / 2;
+        r.view->setFileName(path);
+        PageStart start;
+        start.position = QFile(path).size() / 2;
+        r.view->setPageStart(start);
         r.view->resumeSlot();
-        benchmark::DoNotOptimize(r.view->pageWordCount);
+        benchmark::DoNotOptimize(r.view->pageWords().count());
     }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -187,10 +199,9 @@ void pageBack(benchmark::State &state, const QString &path)
     QRandomGenerator rng(3);
     for (auto _ : state) {
         state.PauseTiming();
-        r.view->file.seek(rng.bounded(r.view->fileSize - 100000) + 50000);
-        r.view->lineNewParagraph = false;
-        r.view->printPage();  // a page start as a jump would leave it
-        r.view->historyDepth = 0;
+        PageStart start;
+        start.position = rng.bounded(r.view->document().size() - 100000) + 50000;
+        r.view->showPageAt(start);  // a page start as a jump would leave it
         state.ResumeTiming();
         r.view->previousPage();
     }
@@ -209,7 +220,7 @@ void contents(benchmark::State &state, const QString &path)
     const QString out = workDir->filePath(QStringLiteral("out.cnt"));
     for (auto _ : state)
         r.view->generateContents(out);
-    state.SetBytesProcessed(state.iterations() * r.view->fileSize);
+    state.SetBytesProcessed(state.iterations() * r.view->document().size());
 }
 void readOnce(benchmark::State &state, const QString &path)
 {

@@ -21,6 +21,7 @@
 #include <QTabWidget>
 #include <QTextCodec>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace {
 
@@ -240,53 +241,56 @@ void SettingsDlg::acceptChanges()
     for (QSpinBox *box : {fontSizeBox, indentBox, marginBox, spacingBox, scrollBox})
         box->interpretText();
 
-    fontName = fontList->currentText();
-    encodingName = encodingList->currentText();
-    rotationText = rotationList->currentText();
-    paragraphRegexp = paragraphList->currentText();
-    dictionaryPath = pathEdit->text();
-    fontSize = fontSizeBox->value();
-    pageMargin = marginBox->value();
-    lineSpacing = spacingBox->value();
-    paragraphIndent = indentBox->value();
-    scrollDelay = scrollBox->value();
-    fontBold = boldCheck->isChecked();
-    fontItalic = italicCheck->isChecked();
-    justifyLines = justifyCheck->isChecked();
-    reparagraph = reparagraphCheck->isChecked();
-    barVisible = barCheck->isChecked();
-    stripHtml = stripHtmlCheck->isChecked();
-    stripNewlinesInHtml = stripNewlinesCheck->isChecked();
-    crConvert = crConvertCheck->isChecked();
-    internalDictionary = dictionaryCheck->isChecked();
+    ReaderSettings &v = m_values;
+    v.fontName = fontList->currentText();
+    v.encodingName = encodingList->currentText();
+    bool ok = false;
+    const double rotation = rotationList->currentText().trimmed().toDouble(&ok);
+    v.rotation = ok && std::isfinite(rotation) ? rotation : 0.0;  // "inf" is no angle either
+    v.paragraphRegexp = paragraphList->currentText();
+    v.dictionaryPath = pathEdit->text();
+    v.fontSize = fontSizeBox->value();
+    v.pageMargin = marginBox->value();
+    v.lineSpacing = spacingBox->value();
+    v.paragraphIndent = indentBox->value();
+    v.scrollDelay = scrollBox->value();
+    v.fontBold = boldCheck->isChecked();
+    v.fontItalic = italicCheck->isChecked();
+    v.justifyLines = justifyCheck->isChecked();
+    v.reparagraph = reparagraphCheck->isChecked();
+    v.barVisible = barCheck->isChecked();
+    v.stripHtml = stripHtmlCheck->isChecked();
+    v.stripNewlinesInHtml = stripNewlinesCheck->isChecked();
+    v.crConvert = crConvertCheck->isChecked();
+    v.internalDictionary = dictionaryCheck->isChecked();
 }
 
 void SettingsDlg::fillControls()
 {
-    selectItem(fontList, fontName);
-    selectItem(encodingList, encodingName);
-    selectItem(rotationList, rotationText);
-    selectItem(paragraphList, paragraphRegexp);
+    const ReaderSettings &v = m_values;
+    selectItem(fontList, v.fontName);
+    selectItem(encodingList, v.encodingName);
+    selectItem(rotationList, QString::number(v.wholeDegrees()));
+    selectItem(paragraphList, v.paragraphRegexp);
 
-    fontSizeBox->setValue(fontSize);
-    marginBox->setValue(pageMargin);
-    spacingBox->setValue(lineSpacing);
-    indentBox->setValue(paragraphIndent);
-    scrollBox->setValue(scrollDelay);
-    boldCheck->setChecked(fontBold);
-    italicCheck->setChecked(fontItalic);
-    justifyCheck->setChecked(justifyLines);
-    reparagraphCheck->setChecked(reparagraph);
-    barCheck->setChecked(barVisible);
-    stripHtmlCheck->setChecked(stripHtml);
-    stripNewlinesCheck->setChecked(stripNewlinesInHtml);
-    crConvertCheck->setChecked(crConvert);
-    dictionaryCheck->setChecked(internalDictionary);
-    pathEdit->setText(dictionaryPath);
+    fontSizeBox->setValue(v.fontSize);
+    marginBox->setValue(v.pageMargin);
+    spacingBox->setValue(v.lineSpacing);
+    indentBox->setValue(v.paragraphIndent);
+    scrollBox->setValue(v.scrollDelay);
+    boldCheck->setChecked(v.fontBold);
+    italicCheck->setChecked(v.fontItalic);
+    justifyCheck->setChecked(v.justifyLines);
+    reparagraphCheck->setChecked(v.reparagraph);
+    barCheck->setChecked(v.barVisible);
+    stripHtmlCheck->setChecked(v.stripHtml);
+    stripNewlinesCheck->setChecked(v.stripNewlinesInHtml);
+    crConvertCheck->setChecked(v.crConvert);
+    dictionaryCheck->setChecked(v.internalDictionary);
+    pathEdit->setText(v.dictionaryPath);
 
     // No stored path: browse from home rather than from a nameless folder.
-    setFolderList(dictionaryPath.isEmpty() ? QDir::homePath()
-                                           : QFileInfo(dictionaryPath).absolutePath());
+    setFolderList(v.dictionaryPath.isEmpty() ? QDir::homePath() : QFileInfo(v.dictionaryPath).absolutePath());
 }
 
 void SettingsDlg::setFolderList(const QString &folder)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReaderSettings.h"
+
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -12,9 +14,9 @@ class QTabWidget;
 
 // The settings page: the reader settings that reading itself does not change, on three tabs
 // ("Display", "Format", "Misc") with a small browser for the dictionary file. The main window
-// copies its values into the value fields before showing the page; the page fills its controls
-// from them when shown, and acceptChanges() copies the controls back. The page never touches
-// the view or the settings file itself.
+// hands it the values before showing it; the page fills its controls from them when shown, and
+// acceptChanges() copies the controls back. The page never touches the view or the settings
+// file itself.
 class SettingsDlg : public QWidget
 {
     Q_OBJECT
@@ -22,26 +24,9 @@ class SettingsDlg : public QWidget
 public:
     explicit SettingsDlg(QWidget *parent = nullptr, const char *name = nullptr);
 
-    // Value fields, named as the view fields they are copied from and to.
-    QString fontName;
-    QString encodingName;
-    QString rotationText;  // degrees, decimal text
-    QString paragraphRegexp;
-    QString dictionaryPath;
-    int fontSize = 0;         // pixels
-    int pageMargin = 0;       // pixels
-    int lineSpacing = 0;      // pixels
-    int paragraphIndent = 0;  // pixels
-    int scrollDelay = 0;      // milliseconds per auto-scroll step
-    bool fontBold = false;
-    bool fontItalic = false;
-    bool justifyLines = false;
-    bool reparagraph = false;
-    bool barVisible = false;
-    bool stripHtml = false;
-    bool stripNewlinesInHtml = false;
-    bool crConvert = false;
-    bool internalDictionary = false;
+    // The values the page edits: set before it is shown, read after acceptChanges().
+    const ReaderSettings &values() const { return m_values; }
+    void setValues(const ReaderSettings &values) { m_values = values; }
 
     // Controls. Every list is a drop-down that cannot be typed into.
     QTabWidget *tabs = nullptr;
@@ -71,7 +56,7 @@ public:
     // none that is also a built-in code page, then the built-in code pages in table order.
     static QStringList encodingNames();
 
-    // Copies every control into its value field.
+    // Copies every control into the values. A rotation that does not read as a number is 0.
     void acceptChanges();
 
     // Lists `folder` (or the home folder when it does not exist) below two header items: the
@@ -97,4 +82,6 @@ private:
     void buildFormatTab();
     void buildMiscTab();
     void fillControls();
+
+    ReaderSettings m_values;
 };

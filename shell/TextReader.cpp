@@ -15,24 +15,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
-#include <algorithm>
-#include <climits>
-#include <cmath>
 
 namespace {
 
 const QString SettingsName = QStringLiteral("Folium");
 const QString SettingsGroup = QStringLiteral("Global");
 const QString Caption = QStringLiteral("Folium");
-
-// The rotation as the settings and the settings page hold it: whole degrees, truncated toward
-// zero. Values outside int (a typed 1e300) are clamped, not left to undefined conversion.
-int wholeDegrees(double rotation)
-{
-    if (!std::isfinite(rotation))
-        return 0;
-    return int(std::clamp(std::trunc(rotation), double(INT_MIN), double(INT_MAX)));
-}
 
 } // namespace
 
@@ -56,9 +44,8 @@ TextReader::TextReader(QWidget *parent, const char *name, Qt::WindowFlags flags)
 
     view = new MyView(this, "view");
     connect(backAction, &QAction::triggered, view, &MyView::goLinkBack);
-    view->backAction = backAction;
+    view->setBackAction(backAction);
     backAction->setEnabled(false);
-    view->rotation = 0.0;
 
     setPage(view);
     resize(600, 800);
@@ -73,7 +60,7 @@ TextReader::TextReader(QWidget *parent, const char *name, Qt::WindowFlags flags)
     connect(fileChooser, &GetFileName::fileSelectedSignal, this, &TextReader::fileOpenedSlot);
     connect(fileChooser, &GetFileName::fileNotSelectedSignal, this, &TextReader::fileNotOpenedSlot);
     connect(this, &TextReader::fileOpenSignal, view, &MyView::fileOpen);
-    connect(this, &TextReader::settingsChanged, view, &MyView::resumeSlot);
+    connect(this, &TextReader::settingsChanged, view, [this] { view->applySettings(view->settings()); });
     connect(settingsDialog, &SettingsDlg::acceptSettings, this, &TextReader::acceptSettings);
     connect(settingsDialog, &SettingsDlg::closeSettings, this, &TextReader::closeSettings);
     connect(view, &MyView::toggleFullScreen, this, &TextReader::toggleFullScreenSlot);
@@ -261,7 +248,7 @@ void TextReader::hideToolbar()
 
 void TextReader::keyPressEvent(QKeyEvent *event)
 {
-    if (view->translationShown)
+    if (view->translationShown())
         return;  // the translation page owns the keys: taken, and nothing happens
     switch (event->key()) {
     case Qt::Key_R:
@@ -269,10 +256,7 @@ void TextReader::keyPressEvent(QKeyEvent *event)
         // whole: turning the page behind it would survive its "Close".
         if (centralWidget() == settingsDialog)
             break;
-        view->rotation -= 90;
-        if (view->rotation < -90)
-            view->rotation = 180;
-        Q_EMIT settingsChanged();
+        rotateQuarterTurn();
         break;
     case Qt::Key_Space:
         toggleFullScreenSlot();
@@ -356,6 +340,16 @@ void TextReader::fileNotOpenedSlot()
 
 // ---- Settings ---------------------------------------------------------------------------------
 
+void TextReader::rotateQuarterTurn()
+{
+    ReaderSettings settings = view->settings();
+    settings.rotation -= 90;
+    if (settings.rotation < -90)
+        settings.rotation = 180;
+    view->setSettings(settings);
+    Q_EMIT settingsChanged();
+}
+
 void TextReader::loadSettings()
 {
     Config config(SettingsName, Config::User);
@@ -363,42 +357,28 @@ void TextReader::loadSettings()
         return;  // first run: the constructors' defaults stand
     config.setGroup(SettingsGroup);
 
-    view->fontName = config.readEntry(QStringLiteral("Fontname"), QString());
-    view->fontSize = config.readNumEntry(QStringLiteral("Fontsize"), -1);
-    view->fontBold = config.readBoolEntry(QStringLiteral("Bold"), false);
-    view->fontItalic = config.readBoolEntry(QStringLiteral("Italic"), false);
-    view->justifyLines = config.readBoolEntry(QStringLiteral("Justify"), false);
-    view->reparagraph = config.readBoolEntry(QStringLiteral("Reparagraph"), false);
-    view->paragraphRegexp = config.readEntry(QStringLiteral("ParagraphRegexp"), QString());
-    view->stripHtml = config.readBoolEntry(QStringLiteral("Striphtml"), false);
-    view->stripNewlinesInHtml = config.readBoolEntry(QStringLiteral("StripNLinHtml"), false);
-    view->crConvert = config.readBoolEntry(QStringLiteral("Crconvert"), false);
-    view->barVisible = config.readBoolEntry(QStringLiteral("BarVisible"), false);
-    view->encodingName = config.readEntry(QStringLiteral("Encoding"), QString());
-    view->rotation = config.readNumEntry(QStringLiteral("Rotation"), -1);
-    view->paragraphIndent = config.readNumEntry(QStringLiteral("Indent"), -1);
-    view->pageMargin = config.readNumEntry(QStringLiteral("Margin"), -1);
-    view->lineSpacing = config.readNumEntry(QStringLiteral("Spacing"), -1);
-    view->scrollDelay = config.readNumEntry(QStringLiteral("Scroll"), -1);
-    view->fileName = config.readEntry(QStringLiteral("File"), QString());
-    folderPath = config.readEntry(QStringLiteral("Folderpath"), QString());
+    ReaderSettings settings;
+    settings.load(config);
+    ReadingPlace place;
+    place.load(config);
+    view->setSettings(settings);
+    view->setFileName(place.fileName);
+    folderPath = place.folderPath;
 
-    filePath = view->fileName;
+    filePath = place.fileName;
     baseName = QFileInfo(filePath).baseName();
     bookmarkList->loadBookmarks(bookmarkFile());
     contentsList->loadBookmarks(contentsFile());
     setWindowTitle(Caption + QStringLiteral(" - ") + baseName);
 
-    // Positions are 64-bit here: a document past 2 GB keeps its page.
-    view->pageStart.position = config.readNum64Entry(QStringLiteral("Position"), -1);
-    view->pageStart.paragraph = config.readBoolEntry(QStringLiteral("Paragraph"), false);
-    view->pageStart.penColor = QColor(config.readEntry(QStringLiteral("pagePenColor"), QString()));
-    view->pageStart.bold = config.readBoolEntry(QStringLiteral("pageBold"), false);
-    view->pageStart.italic = config.readBoolEntry(QStringLiteral("pageItalic"), false);
-    view->pageStart.underline = config.readBoolEntry(QStringLiteral("pageUnderline"), false);
-    view->internalDictionary = config.readBoolEntry(QStringLiteral("InternalDictionary"), false);
-    view->dictionaryPath = config.readEntry(QStringLiteral("DictionaryPath"), QString());
-
+    PageStart start = view->pageStart();
+    start.position = place.position;
+    start.paragraph = place.paragraph;
+    start.penColor = place.penColor;
+    start.bold = place.bold;
+    start.italic = place.italic;
+    start.underline = place.underline;
+    view->setPageStart(start);
     Q_EMIT resumeSignal();
 }
 
@@ -406,58 +386,23 @@ void TextReader::saveSettings()
 {
     Config config(SettingsName, Config::User);
     config.setGroup(SettingsGroup);
-
-    config.writeEntry(QStringLiteral("Fontname"), view->fontName);
-    config.writeEntry(QStringLiteral("Fontsize"), view->fontSize);
-    config.writeEntry(QStringLiteral("Bold"), view->fontBold);
-    config.writeEntry(QStringLiteral("Italic"), view->fontItalic);
-    config.writeEntry(QStringLiteral("Justify"), view->justifyLines);
-    config.writeEntry(QStringLiteral("Reparagraph"), view->reparagraph);
-    config.writeEntry(QStringLiteral("ParagraphRegexp"), view->paragraphRegexp);
-    config.writeEntry(QStringLiteral("Striphtml"), view->stripHtml);
-    config.writeEntry(QStringLiteral("StripNLinHtml"), view->stripNewlinesInHtml);
-    config.writeEntry(QStringLiteral("Crconvert"), view->crConvert);
-    config.writeEntry(QStringLiteral("BarVisible"), view->barVisible);
-    config.writeEntry(QStringLiteral("Encoding"), view->encodingName);
-    config.writeEntry(QStringLiteral("Rotation"), wholeDegrees(view->rotation));
-    config.writeEntry(QStringLiteral("Indent"), view->paragraphIndent);
-    config.writeEntry(QStringLiteral("Margin"), view->pageMargin);
-    config.writeEntry(QStringLiteral("Spacing"), view->lineSpacing);
-    config.writeEntry(QStringLiteral("Scroll"), view->scrollDelay);
-    config.writeEntry(QStringLiteral("File"), view->fileName);
-    config.writeEntry(QStringLiteral("Folderpath"), folderPath);
-    config.writeEntry(QStringLiteral("Position"), qint64(view->pageStart.position));
-    config.writeEntry(QStringLiteral("Paragraph"), view->pageStart.paragraph);
-    config.writeEntry(QStringLiteral("pagePenColor"), view->pageStart.penColor.name());
-    config.writeEntry(QStringLiteral("pageBold"), view->pageStart.bold);
-    config.writeEntry(QStringLiteral("pageItalic"), view->pageStart.italic);
-    config.writeEntry(QStringLiteral("pageUnderline"), view->pageStart.underline);
-    config.writeEntry(QStringLiteral("InternalDictionary"), view->internalDictionary);
-    config.writeEntry(QStringLiteral("DictionaryPath"), view->dictionaryPath);
+    view->settings().save(config);
+    const PageStart &start = view->pageStart();
+    ReadingPlace place;
+    place.fileName = view->fileName();
+    place.folderPath = folderPath;
+    place.position = start.position;
+    place.paragraph = start.paragraph;
+    place.penColor = start.penColor;
+    place.bold = start.bold;
+    place.italic = start.italic;
+    place.underline = start.underline;
+    place.save(config);
 }
 
 void TextReader::settings()
 {
-    settingsDialog->fontName = view->fontName;
-    settingsDialog->fontSize = view->fontSize;
-    settingsDialog->fontBold = view->fontBold;
-    settingsDialog->fontItalic = view->fontItalic;
-    settingsDialog->justifyLines = view->justifyLines;
-    settingsDialog->reparagraph = view->reparagraph;
-    settingsDialog->paragraphRegexp = view->paragraphRegexp;
-    settingsDialog->stripHtml = view->stripHtml;
-    settingsDialog->stripNewlinesInHtml = view->stripNewlinesInHtml;
-    settingsDialog->crConvert = view->crConvert;
-    settingsDialog->barVisible = view->barVisible;
-    settingsDialog->encodingName = view->encodingName;
-    settingsDialog->rotationText = QString::number(wholeDegrees(view->rotation));
-    settingsDialog->paragraphIndent = view->paragraphIndent;
-    settingsDialog->pageMargin = view->pageMargin;
-    settingsDialog->lineSpacing = view->lineSpacing;
-    settingsDialog->scrollDelay = view->scrollDelay;
-    settingsDialog->internalDictionary = view->internalDictionary;
-    settingsDialog->dictionaryPath = view->dictionaryPath;
-
+    settingsDialog->setValues(view->settings());
     view->hide();
     setSettingsMenu();
     setPage(settingsDialog);
@@ -468,30 +413,7 @@ void TextReader::settings()
 void TextReader::acceptSettings()
 {
     settingsDialog->acceptChanges();
-
-    view->fontName = settingsDialog->fontName;
-    view->fontSize = settingsDialog->fontSize;
-    view->fontBold = settingsDialog->fontBold;
-    view->fontItalic = settingsDialog->fontItalic;
-    view->justifyLines = settingsDialog->justifyLines;
-    view->reparagraph = settingsDialog->reparagraph;
-    view->paragraphRegexp = settingsDialog->paragraphRegexp;
-    view->stripHtml = settingsDialog->stripHtml;
-    view->stripNewlinesInHtml = settingsDialog->stripNewlinesInHtml;
-    view->crConvert = settingsDialog->crConvert;
-    view->barVisible = settingsDialog->barVisible;
-    view->encodingName = settingsDialog->encodingName;
-    bool ok = false;
-    const double rotation = settingsDialog->rotationText.trimmed().toDouble(&ok);
-    view->rotation = ok && std::isfinite(rotation) ? rotation : 0.0;  // "inf" is no angle either
-    view->paragraphIndent = settingsDialog->paragraphIndent;
-    view->pageMargin = settingsDialog->pageMargin;
-    view->lineSpacing = settingsDialog->lineSpacing;
-    view->scrollDelay = settingsDialog->scrollDelay;
-    view->internalDictionary = settingsDialog->internalDictionary;
-    view->dictionaryPath = settingsDialog->dictionaryPath;
-
-    Q_EMIT settingsChanged();
+    view->applySettings(settingsDialog->values());
     closeSettings();
 }
 
@@ -507,7 +429,7 @@ void TextReader::gotoMarkSlot()
     view->hide();
     setBookmarksMenu();
     setPage(bookmarkList);
-    bookmarkList->fontName = view->fontName;
+    bookmarkList->fontName = view->settings().fontName;
     bookmarkList->show();
     bookmarkList->setFocus();
 }
@@ -517,16 +439,16 @@ void TextReader::gotoContentsSlot()
     view->hide();
     setContentsMenu();
     setPage(contentsList);
-    contentsList->fontName = view->fontName;
+    contentsList->fontName = view->settings().fontName;
     contentsList->show();
     contentsList->setFocus();
 }
 
 void TextReader::addMarkSlot()
 {
-    if (view->documentOpen)
-        bookmarkList->addBookmark(view->getBookmarkName(), view->pageStart.position,
-                                  view->getPageNumber(), view->pageStart.paragraph);
+    if (view->documentOpen())
+        bookmarkList->addBookmark(view->getBookmarkName(), view->pageStart().position, view->getPageNumber(),
+                                  view->pageStart().paragraph);
     view->setFocus();  // the list takes the mark; it reaches the file only through "Save marks"
 }
 
@@ -534,8 +456,10 @@ void TextReader::gotBookmark()
 {
     returnToReading(bookmarkList);
     if (bookmarkList->hasSelection) {
-        view->pageStart.position = bookmarkList->selectedPosition;
-        view->pageStart.paragraph = bookmarkList->selectedParagraph;
+        PageStart start = view->pageStart();
+        start.position = bookmarkList->selectedPosition;
+        start.paragraph = bookmarkList->selectedParagraph;
+        view->setPageStart(start);
         Q_EMIT resumeSignal();
     }
 }
@@ -544,8 +468,10 @@ void TextReader::gotContents()
 {
     returnToReading(contentsList);
     if (contentsList->hasSelection) {
-        view->pageStart.position = contentsList->selectedPosition;
-        view->pageStart.paragraph = contentsList->selectedParagraph;
+        PageStart start = view->pageStart();
+        start.position = contentsList->selectedPosition;
+        start.paragraph = contentsList->selectedParagraph;
+        view->setPageStart(start);
         Q_EMIT resumeSignal();
     }
 }

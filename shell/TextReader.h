@@ -109,4 +109,6 @@ private:
     void setPage(QWidget *page);
     void enterSideMode(QWidget *page, void (TextReader::*setMenu)());
     void returnToReading(QWidget *page);
+    // R: the rotation steps 180, 90, 0, -90 and round again; the page is laid out anew.
+    void rotateQuarterTurn();
 };

@@ -151,32 +151,34 @@ int main(int argc, char **argv)
     bool ok = true;
     const int width = intValue(p, QStringLiteral("width"), &ok);
     const int height = intValue(p, QStringLiteral("height"), &ok);
+    ReaderSettings settings = view->settings();
     auto setInt = [&](const char *name, int &member) {
         if (p.isSet(QString::fromLatin1(name)))
             member = intValue(p, QString::fromLatin1(name), &ok);
     };
-    setInt("size", view->fontSize);
-    setInt("margin", view->pageMargin);
-    setInt("indent", view->paragraphIndent);
-    setInt("spacing", view->lineSpacing);
+    setInt("size", settings.fontSize);
+    setInt("margin", settings.pageMargin);
+    setInt("indent", settings.paragraphIndent);
+    setInt("spacing", settings.lineSpacing);
     if (p.isSet(QStringLiteral("rotation")))
-        view->rotation = p.value(QStringLiteral("rotation")).toDouble(&ok);
+        settings.rotation = p.value(QStringLiteral("rotation")).toDouble(&ok);
     if (p.isSet(QStringLiteral("font")))
-        view->fontName = p.value(QStringLiteral("font"));
+        settings.fontName = p.value(QStringLiteral("font"));
     if (p.isSet(QStringLiteral("encoding")))
-        view->encodingName = p.value(QStringLiteral("encoding"));
+        settings.encodingName = p.value(QStringLiteral("encoding"));
     if (p.isSet(QStringLiteral("dictionary"))) {
-        view->dictionaryPath = p.value(QStringLiteral("dictionary"));
-        view->internalDictionary = true;
+        settings.dictionaryPath = p.value(QStringLiteral("dictionary"));
+        settings.internalDictionary = true;
     }
     if (p.isSet(QStringLiteral("regexp")))
-        view->paragraphRegexp = p.value(QStringLiteral("regexp"));
-    applySwitch(p, QStringLiteral("bold"), view->fontBold);
-    applySwitch(p, QStringLiteral("italic"), view->fontItalic);
-    applySwitch(p, QStringLiteral("justify"), view->justifyLines);
-    applySwitch(p, QStringLiteral("reparagraph"), view->reparagraph);
-    applySwitch(p, QStringLiteral("bar"), view->barVisible);
-    applySwitch(p, QStringLiteral("strip-html"), view->stripHtml);
+        settings.paragraphRegexp = p.value(QStringLiteral("regexp"));
+    applySwitch(p, QStringLiteral("bold"), settings.fontBold);
+    applySwitch(p, QStringLiteral("italic"), settings.fontItalic);
+    applySwitch(p, QStringLiteral("justify"), settings.justifyLines);
+    applySwitch(p, QStringLiteral("reparagraph"), settings.reparagraph);
+    applySwitch(p, QStringLiteral("bar"), settings.barVisible);
+    applySwitch(p, QStringLiteral("strip-html"), settings.stripHtml);
+    view->setSettings(settings);
     int page = 1;
     qint64 position = -1;
     if (p.isSet(QStringLiteral("page")))
@@ -201,7 +203,7 @@ int main(int argc, char **argv)
     QCoreApplication::processEvents();
     view->pickupSettings();
     view->fileOpen(document);
-    if (!view->documentOpen) {
+    if (!view->documentOpen()) {
         err << "folium-render: cannot open " << document << (failure.isEmpty() ? QString() : ": " + failure) << "\n";
         return 1;
     }
@@ -210,27 +212,21 @@ int main(int argc, char **argv)
     int pagesDrawn = 0;
     if (p.isSet(QStringLiteral("lines"))) {
         view->setPageObserver([&](qint64 start) { out << "PAGE " << ++pagesDrawn << ' ' << start << '\n'; });
-        view->setLineObserver([&](qint64 start, bool paragraph) {
-            QStringList words;
-            for (int i = 0; i < view->lineWordCount; ++i)
-                words << view->lineWords[size_t(i)].text;
+        view->setLineObserver([&](qint64 start, bool paragraph, const QStringList &words) {
             out << "LINE " << start << ' ' << (paragraph ? 1 : 0) << ' ' << words.join(QLatin1Char(' ')) << '\n';
         });
     }
     if (position >= 0) {
-        view->pageStart = PageStart{};
-        view->pageStart.position = position;
-        view->pageStart.paragraph = true;
-        view->pageStart.penColor = Qt::black;
-        view->lineNewParagraph = true;
-        view->file.seek(position);
-        view->lineStartStyle = view->pageStart.style();
-        view->lineStartStyle.bold = view->fontBold;
-        view->lineStartStyle.italic = view->fontItalic;
-        view->printPage();
+        PageStart start;
+        start.position = position;
+        start.paragraph = true;
+        start.penColor = Qt::black;
+        start.bold = settings.fontBold;
+        start.italic = settings.fontItalic;
+        view->showPageAt(start);
     } else {
-        view->resizePixmapSlot();  // the first page again, from its ring slot
-        for (int i = 1; i < page && !view->file.atEnd(); ++i)
+        view->resizePixmapSlot();  // the first page again, from the page history
+        for (int i = 1; i < page && !view->atEnd(); ++i)
             view->nextPage();
     }
     if (!applyEvents(view, p.value(QStringLiteral("events")), err))

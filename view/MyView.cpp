@@ -1,39 +1,39 @@
 #include "MyView.h"
 
-#include "SourcePreparer.h"
-#include "dictionary.h"
-#include "toUnicode.h"
+#include "BookmarkFile.h"
+#include "ContentsScanner.h"
+#include "UserMessages.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QPainter>
+#include <QPointer>
+#include <QProgressBar>
 #include <QResizeEvent>
-#include <QStandardPaths>
-#include <algorithm>
-#include <limits>
+
+namespace {
+const QString WarningCaption = QStringLiteral("Warining!");
+} // namespace
 
 MyView::MyView(QMainWindow *parent, const char *name)
-    : QWidget(parent), mainWindow(parent), decoder(std::make_unique<toUnicode>()),
-      m_preparer(std::make_unique<SourcePreparer>())
+    : QWidget(parent), m_fitter(m_document, m_fonts), m_mainWindow(parent)
 {
     if (name)
         setObjectName(QString::fromLatin1(name));
-    decoder->setCodec(encodingName);
-    // Until the settings name one, the dictionary is looked for in the user's data folder.
-    dictionaryPath = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-                   + QStringLiteral("/folium/dictionary.dic");
-    barFont = QFont(QStringLiteral("helvetica"));
-    barFont.setPixelSize(8);
-    barFont.setWeight(QFont::Normal);
-    pageFont = QFont(QStringLiteral("verdana"));
-    pageFont.setPixelSize(12);
-    pageFont.setWeight(QFont::Bold);
+    m_document.setEncoding(m_settings.encodingName);
+    m_barFont = QFont(QStringLiteral("helvetica"));
+    m_barFont.setPixelSize(8);
+    m_barFont.setWeight(QFont::Normal);
+    // Until the settings are picked up, pages are laid out in a 12-pixel bold sans font.
     m_fonts.setBaseStyle(true, false);
     m_fonts.setBase(QStringLiteral("verdana"), 12);
-    fontSize = m_fonts.baseSize();
-    spaceWidth = m_fonts.base().width(U' ');
-    lineStartStyle = TextStyle{};
-    penX = pageMargin;
-    splitParagraphPatterns();
+    m_settings.fontSize = m_fonts.baseSize();
+    LineLayout layout;
+    layout.spaceWidth = m_fonts.base().width(U' ');
+    m_fitter.setLayout(layout);
+    m_penX = m_settings.pageMargin;
 
     connect(this, &MyView::pickupSettingsSignal, this, &MyView::pickupSettings);
     connect(this, &MyView::resizePixmap, this, &MyView::resizePixmapSlot);
@@ -42,96 +42,90 @@ MyView::MyView(QMainWindow *parent, const char *name)
     clearPaper();
 }
 
-// A prepared copy outlives the reader on purpose: the next start reopens the same document and
-// the preparer reuses the copy when its source is unchanged.
 MyView::~MyView() = default;
 
-void MyView::splitParagraphPatterns()
-{
-    for (auto &p : paragraphPatterns)
-        p.clear();
-    paragraphPatterns[0] = paragraphRegexp;
-    paragraphPatternLast = 0;
-    qsizetype start = 0;
-    // Each "|" closes the alternative in the current slot and puts the rest in the next one;
-    // past the last slot the rest stays together as one alternative.
-    while (paragraphPatternLast < MaxParagraphPatterns - 1) {
-        const qsizetype bar = paragraphRegexp.indexOf(QLatin1Char('|'), start);
-        if (bar < 0)
-            break;
-        paragraphPatterns[paragraphPatternLast] = paragraphRegexp.mid(start, bar - start);
-        ++paragraphPatternLast;
-        paragraphPatterns[paragraphPatternLast] = paragraphRegexp.mid(bar + 1).left(100);
-        start = bar + 1;
-    }
-    for (int i = 0; i <= paragraphPatternLast; ++i)
-        m_compiledPatterns[i] = QRegularExpression(paragraphPatterns[i],
-                                                   QRegularExpression::UseUnicodePropertiesOption);
-}
+// ---- Settings -----------------------------------------------------------------------------------
 
 void MyView::pickupSettings()
 {
-    splitParagraphPatterns();
-    lineStartStyle.bold = fontBold;
-    lineStartStyle.italic = fontItalic;
+    m_lineStartStyle.bold = m_settings.fontBold;
+    m_lineStartStyle.italic = m_settings.fontItalic;
 
-    m_fonts.setBaseStyle(fontBold, fontItalic);
-    m_fonts.setBase(fontName, fontSize);
-    fontSize = m_fonts.baseSize();
-    pageFont = m_fonts.base().font();
-    spaceWidth = m_fonts.base().width(U' ');
+    m_fonts.setBaseStyle(m_settings.fontBold, m_settings.fontItalic);
+    m_fonts.setBase(m_settings.fontName, m_settings.fontSize);
+    m_settings.fontSize = m_fonts.baseSize();  // the size the platform really gave
+    LineLayout layout;
+    layout.pageMargin = m_settings.pageMargin;
+    layout.paragraphIndent = m_settings.paragraphIndent;
+    layout.spaceWidth = m_fonts.base().width(U' ');
+    layout.reparagraph = m_settings.reparagraph;
+    layout.crConvert = m_settings.crConvert;
+    layout.stripNewlinesInHtml = m_settings.stripNewlinesInHtml;
+    layout.paragraphRegexp = m_settings.paragraphRegexp;
+    m_fitter.setLayout(layout);
+    m_translation.forgetDictionary();  // the next lookup opens dictionaryPath afresh
 
-    dictionary.reset();  // the next lookup opens dictionaryPath afresh
-    decoder->setCodec(encodingName);
-
-    // The relayout below starts from pageStart; laying out from the ring first would draw the
+    // The relayout below starts from pageStart; laying out from the history first would draw the
     // same page twice.
-    m_skipRelayout = documentOpen;
+    m_skipRelayout = documentOpen();
     Q_EMIT resizePixmap();
     m_skipRelayout = false;
 
-    if (documentOpen) {
+    if (documentOpen()) {
         setEncoding();
-        historyDepth = 0;
-        lineNewParagraph = pageStart.paragraph;
-        file.seek(pageStart.position);
-        if (sourceKind != 2) {
-            pageStart.bold = fontBold;
-            pageStart.italic = fontItalic;
+        m_pages.forget();
+        if (m_document.kind() != SourceKind::Plucker) {
+            m_pageStart.bold = m_settings.fontBold;
+            m_pageStart.italic = m_settings.fontItalic;
         }
-        lineStartStyle = pageStart.style();
+        restoreFrom(m_pageStart);
         printPage();
     }
 }
 
+void MyView::applySettings(const ReaderSettings &settings)
+{
+    const bool reopen = settings.needsReopening(m_settings);
+    m_settings = settings;
+    if (reopen) {
+        resumeSlot();
+        return;
+    }
+    m_pages.setCurrent(m_pageStart);
+    pickupSettings();
+}
+
+// ---- The paper and the screen -------------------------------------------------------------------
+
 void MyView::restoreFrom(const PageStart &start)
 {
-    file.seek(start.position);
-    lineNewParagraph = start.paragraph;
-    lineStartStyle = start.style();
+    m_document.reader().seek(start.position);
+    m_lineNewParagraph = start.paragraph;
+    m_lineStartStyle = start.style();
 }
 
 void MyView::resizePixmapSlot()
 {
-    if (scrolling) {
+    if (m_scroller.scrolling()) {
         // The scroll loop owns the paper until it ends; it lays the page out at the new size.
-        m_resizedWhileScrolling = true;
+        m_scroller.noteResize();
         return;
     }
     const int w = std::max(1, width());
     const int h = std::max(1, height());
+    const double rotation = m_settings.rotation;
     if (rotation == 0.0 || rotation == 180.0)
-        paper = QPixmap(w, h);
+        m_paper = QPixmap(w, h);
     else
-        paper = QPixmap(h, w);
-    barPixmap = QPixmap(paper.width(), barHeight);
-    rotationMatrix.reset();
-    rotationMatrix.rotate(rotation);
+        m_paper = QPixmap(h, w);
+    m_barPixmap = QPixmap(m_paper.width(), m_barHeight);
+    m_rotation.reset();
+    m_rotation.rotate(rotation);
     clearPaper();
-    if (documentOpen && !m_skipRelayout) {
-        restoreFrom(pageHistory[pageIndex]);
-        if (translationShown)
-            intTranslate(lookupWord);
+    if (documentOpen() && !m_skipRelayout) {
+        restoreFrom(m_pages.current());
+        if (m_translation.isShown())
+            intTranslate(m_translation.word());
         else
             printPage();
     } else {
@@ -147,15 +141,15 @@ void MyView::resizeEvent(QResizeEvent *)
 
 void MyView::clearPaper()
 {
-    if (!paper.isNull())
-        paper.fill(Qt::white);
-    penY = fontSize + lineSpacing;
+    if (!m_paper.isNull())
+        m_paper.fill(Qt::white);
+    m_penY = linePitch();
 }
 
 void MyView::showIt()
 {
-    if (rotation != 0.0 && !paper.isNull())
-        rotatedPaper = paper.transformed(rotationMatrix);
+    if (m_settings.rotation != 0.0 && !m_paper.isNull())
+        m_rotatedPaper = m_paper.transformed(m_rotation);
     update();
 }
 
@@ -163,19 +157,137 @@ void MyView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
-    if (scrolling && !m_screen.isNull())
-        painter.drawPixmap(0, 0, m_screen);
+    if (m_scroller.scrolling() && !m_scroller.screen().isNull())
+        painter.drawPixmap(0, 0, m_scroller.screen());
     else
-        painter.drawPixmap(0, 0, rotation == 0.0 ? paper : rotatedPaper);
+        painter.drawPixmap(0, 0, m_settings.rotation == 0.0 ? m_paper : m_rotatedPaper);
 }
 
-qint64 MyView::pageNumberOf(qint64 position) const
+// ---- Opening a document -------------------------------------------------------------------------
+
+void MyView::fileOpen(const QString &path)
 {
-    if (fileSize <= 0)
-        return 1;
-    // position x pages can pass 63 bits only for absurd sizes; divide first when it would.
-    const qint64 pages = virtualPageCount;
-    if (position > 0 && pages > std::numeric_limits<qint64>::max() / position)
-        return position / fileSize * pages + (position % fileSize) * pages / fileSize + 1;
-    return position * pages / fileSize + 1;
+    m_lineNewParagraph = true;
+    makeStream(path);
+    printPage();
+}
+
+void MyView::resumeSlot()
+{
+    makeStream(m_fileName);
+    m_pages.setCurrent(m_pageStart);
+    pickupSettings();
+}
+
+void MyView::makeStream(const QString &path)
+{
+    clearPaper();
+    if (!QFileInfo::exists(path))
+        return;  // a document already open stays open at its place
+    m_fileName = path;
+    m_links.clear();
+    if (m_backAction)
+        m_backAction->setEnabled(false);
+    m_lineStartStyle = TextStyle{};
+    m_lineStartStyle.bold = m_settings.fontBold;
+    m_lineStartStyle.italic = m_settings.fontItalic;
+
+    const Status status = m_document.open(path);
+    if (!status.isOk()) {
+        showWarning(this, WarningCaption, QString::fromStdString(status.message()));
+        return;
+    }
+    m_document.setReadAsHtml(m_settings.stripHtml);
+    if (documentOpen())
+        setEncoding();
+}
+
+void MyView::setEncoding()
+{
+    m_document.setEncoding(m_settings.encodingName);
+}
+
+// ---- Bookmark names and contents ----------------------------------------------------------------
+
+QString MyView::getBookmarkName()
+{
+    if (!documentOpen())
+        return QString();
+    PositionedReader &file = m_document.reader();
+    const qint64 remembered = file.pos();
+    file.seek(m_pageStart.position);
+    QString title;
+    char32_t previous = 0;
+    int spaces = 0;
+    for (int i = 0; i < 199 && !file.atEnd(); ++i) {
+        char32_t c = m_document.readDecodedChar();
+        if (c == U'\r' && m_settings.crConvert)
+            c = U'\n';
+        if (c == U'\n') {
+            previous = c;  // dropped, without a space in its place
+            continue;
+        }
+        if (c == U' ' && previous == U' ')
+            continue;
+        previous = c;
+        if (c <= 0xFFFF) {
+            title.append(QChar(char16_t(c)));
+        } else {
+            title.append(QChar(QChar::highSurrogate(c)));
+            title.append(QChar(QChar::lowSurrogate(c)));
+        }
+        if (c == U' ' && ++spaces == 6)
+            break;
+    }
+    file.seek(remembered);
+    return title;
+}
+
+qint64 MyView::getPageNumber() const
+{
+    return m_document.pageNumberOf(m_pages.current().position);
+}
+
+void MyView::generateContents(const QString &path)
+{
+    if (!documentOpen())
+        return;
+    const QSize size = this->size();
+    PositionedReader &file = m_document.reader();
+    const qint64 remembered = file.pos();
+
+    QProgressBar *progress = nullptr;
+    if (m_mainWindow) {
+        progress = new QProgressBar(m_mainWindow);
+        progress->setRange(0, 100);
+        progress->setGeometry(0, m_mainWindow->height() - 20, width(), 20);
+        progress->setTextVisible(true);
+        progress->show();
+        progress->raise();
+    }
+    resize(size.width(), std::max(1, size.height() - 20));
+
+    BookmarkFileWriter writer(path);
+    if (writer.isOpen()) {
+        if (progress)
+            progress->setValue(0);
+        QApplication::processEvents();
+        const QPointer<MyView> alive(this);
+        ContentsScanner(m_document).scan(writer, [&](int percent) {
+            if (progress)
+                progress->setValue(percent);
+            // Events may lay the page out again (the window resizes the view, say): the scan
+            // keeps its own place.
+            QApplication::processEvents();
+            return !alive.isNull();
+        });
+        if (!alive)
+            return;
+        writer.commit();
+    }
+
+    file.seek(remembered);
+    delete progress;
+    resize(size);
+    setFocus();
 }

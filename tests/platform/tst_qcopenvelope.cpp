@@ -1,26 +1,21 @@
 // Envelopes on a private bus, and the screen-saver messages bridged to the screen saver service.
+#include "PrivateBus.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
-#include "QCopEnvelope.h"
 
 // Receives the envelopes' signal, and stands in for the screen saver service on the same bus.
-class Peer : public QObject
+class Peer : public QCopListener
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
 public:
-    struct Message { QString channel, message; QByteArray data; };
-    QList<Message> received;
     int inhibits = 0, pings = 0;
     uint nextCookie = 41;
     QList<uint> released;
 public slots:
-    void message(const QString &channel, const QString &message, const QByteArray &data) { received.append({channel, message, data}); }
     Q_SCRIPTABLE uint Inhibit(const QString &, const QString &) { return ++inhibits, nextCookie++; }
     Q_SCRIPTABLE void UnInhibit(uint cookie) { released.append(cookie); }
     Q_SCRIPTABLE void Ping() { ++pings; }
@@ -36,40 +31,23 @@ class tst_QCopEnvelope : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QProcess m_daemon;
+    PrivateBus m_bus;
     QString m_address;
     Peer m_peer;
 
 private slots:
     void initTestCase()
     {
-        const QString daemon = QStandardPaths::findExecutable("dbus-daemon");
-        if (daemon.isEmpty())
-            QSKIP("dbus-daemon is not installed");
-        // A bus of our own: no activatable services, everyone may own any name.
-        QFile config(m_dir.filePath("bus.conf"));
-        QVERIFY(config.open(QIODevice::WriteOnly));
-        config.write("<busconfig><type>session</type><listen>unix:dir=" + QFile::encodeName(m_dir.path()) +
-                     "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                     "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/>"
-                     "</policy></busconfig>\n");
-        config.close();
-        m_daemon.start(daemon, {"--config-file=" + config.fileName(), "--nofork", "--print-address"});
-        QVERIFY(m_daemon.waitForStarted());
-        while (!m_daemon.canReadLine() && m_daemon.state() == QProcess::Running)
-            m_daemon.waitForReadyRead(1000);
-        m_address = QString::fromLocal8Bit(m_daemon.readLine()).trimmed();
-        QVERIFY2(!m_address.isEmpty(), m_daemon.readAllStandardError().constData());
-        QDBusConnection listen = QDBusConnection::connectToBus(m_address, "listener");
-        QVERIFY(listen.connect(QString(), QCopEnvelope::QCopPath, QCopEnvelope::QCopInterface, QCopEnvelope::QCopSignal,
-                               &m_peer, SLOT(message(QString, QString, QByteArray))));
+        QString why;
+        if (!m_bus.start(&m_peer, &why))
+            QSKIP(qPrintable(why));
+        m_address = m_bus.address();
     }
 
     // No bus to reach: dropped quietly, the failure not remembered (the next test finds the bus).
     void droppedWithoutBus()
     {
-        qputenv("DBUS_SESSION_BUS_ADDRESS", QFile::encodeName("unix:path=" + m_dir.filePath("none")));
+        qputenv("DBUS_SESSION_BUS_ADDRESS", QFile::encodeName("unix:path=" + m_bus.folder() + "/none"));
         screenSaverMode(2);
         screenSaverMode(100);
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toLocal8Bit());

@@ -1,50 +1,64 @@
-// The bookmark and contents file format: four lines a record, cut records, safe replacement.
+// The bookmark and contents file format: four lines a record, records cut at every byte, and a
+// replacement that never leaves a half-written file.
 #include "BookmarkFile.h"
+#include "TestFiles.h"
 
-static QList<BookmarkRecord> recordsOf(const QString &path)
+#include <QtTest>
+
+namespace {
+QStringList flat(const QString &path)
 {
     QList<BookmarkRecord> records;
     readBookmarkRecords(path, records);
-    return records;
+    QStringList out;
+    for (const BookmarkRecord &r : std::as_const(records))
+        out << QStringList{r.title, r.page, r.position, r.paragraph}.join(QLatin1Char('|'));
+    return out;
 }
-#include <QTemporaryDir>
-#include <QtTest>
+} // namespace
 
 class tst_BookmarkFile : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
+    TestFolder m_folder;
 
-    QByteArray file(const QString &name, const QByteArray &bytes = {})
-    {
-        QFile f(dir.filePath(name));
-        if (!bytes.isNull() && f.open(QIODevice::WriteOnly) && f.write(bytes) >= 0)
-            f.close();
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
-private slots:
+private Q_SLOTS:
     void roundTrip()
     {
-        QVERIFY(writeBookmarkRecords(dir.filePath("w.cnt"), {{"Two\nlines", "1", "10", "1"}, {"Глава", "2", "2000", "0"}}));
-        QCOMPARE(file("w.cnt"), QString("Two lines\n1\n10\n1\nГлава\n2\n2000\n0\n").toUtf8());
-        file("w.cnt", file("w.cnt").chopped(2)); // the last record cut short
-        const QList<BookmarkRecord> read = recordsOf(dir.filePath("w.cnt"));
-        QCOMPARE(read.size(), 1);
-        QCOMPARE((QStringList{read[0].title, read[0].page, read[0].position, read[0].paragraph}),
-                 (QStringList{"Two lines", "1", "10", "1"}));
-        QVERIFY(recordsOf(dir.filePath("absent.bkm")).isEmpty());
-        // Failed or unfinished writes leave the old file.
-        QVERIFY(!writeBookmarkRecords(dir.filePath("no/such/folder/x.bkm"), {{"A", "1", "0", "1"}}));
-        file("old.bkm", "Old\n1\n0\n1");
-        {
-            BookmarkFileWriter writer(dir.filePath("old.bkm"));
-            QVERIFY(writer.isOpen());
-            writer.write({"New", "1", "5", "1"}); // never committed: as if the program died here
+        const QString path = m_folder.filePath(QStringLiteral("w.cnt"));
+        QVERIFY(writeBookmarkRecords(path, {{"Two\nlines", "1", "10", "1"}, {"Глава", "2", "2000", "0"}}));
+        QCOMPARE(readFile(path), QString("Two lines\n1\n10\n1\nГлава\n2\n2000\n0\n").toUtf8());
+        QCOMPARE(flat(path), (QStringList{"Two lines|1|10|1", "Глава|2|2000|0"}));
+        QVERIFY(flat(m_folder.filePath(QStringLiteral("absent.bkm"))).isEmpty());
+    }
+
+    // Every cut of a good file gives the complete records before the cut, and nothing else; a
+    // record counts once its fourth line has begun.
+    void cutShortAtEveryByte()
+    {
+        const QByteArray first = "first\n1\n100\n1\n", second = "second\n2\n2500\n0\n";
+        const QByteArray whole = first + second + "third\n3\n4100\n1\n";
+        const QStringList all{"first|1|100|1", "second|2|2500|0", "third|3|4100|1"};
+        const QList<qsizetype> ends{first.size(), first.size() + second.size(), whole.size()};
+        for (int cut = 0; cut <= whole.size(); ++cut) {
+            const QString path = m_folder.write(QStringLiteral("cut.bkm"), whole.left(cut));
+            const auto complete = std::count_if(ends.begin(), ends.end(), [&](qsizetype e) { return cut >= e - 1; });
+            QCOMPARE(flat(path), all.mid(0, complete));
         }
-        QCOMPARE(recordsOf(dir.filePath("old.bkm")).size(), 1); // no final line feed needed
-        QCOMPARE(file("old.bkm"), QByteArray("Old\n1\n0\n1"));
+    }
+
+    // Failed or unfinished writes leave the old file as it was.
+    void oldFileSurvivesFailedWrites()
+    {
+        QVERIFY(!writeBookmarkRecords(m_folder.filePath(QStringLiteral("no/such/folder/x.bkm")), {{"A", "1", "0", "1"}}));
+        const QString old = m_folder.write(QStringLiteral("old.bkm"), "Old\n1\n0\n1");
+        {
+            BookmarkFileWriter writer(old);
+            QVERIFY(writer.isOpen());
+            writer.write({"New", "1", "5", "1"});  // never committed: as if the program died here
+        }
+        QCOMPARE(readFile(old), QByteArray("Old\n1\n0\n1"));
     }
 };
 

@@ -91,6 +91,7 @@ public:
             return false;
         }
         qputenv("DBUS_SESSION_BUS_ADDRESS", address.toLocal8Bit());
+        m_address = address;
         QDBusConnection listen = QDBusConnection::connectToBus(address, QStringLiteral("test-listener"));
         return listen.isConnected()
             && listen.connect(QString(), QLatin1String(QCopEnvelope::QCopPath), QLatin1String(QCopEnvelope::QCopInterface),
@@ -98,7 +99,11 @@ public:
                               SLOT(message(QString, QString, QByteArray)));
     }
 
+    QString address() const { return m_address; }
+    QString folder() const { return m_dir.path(); }
+
 private:
     QTemporaryDir m_dir;
     QProcess m_daemon;
+    QString m_address;
 };

@@ -1,33 +1,36 @@
 #pragma once
-// A reading view in a real main window under the offscreen platform, with a pinned font so
-// that widths are the same on every machine, and helpers to write documents into a temporary
-// folder.
+// A reading view in a real main window under the offscreen platform, with a pinned font so that
+// widths are the same on every machine, and a temporary folder for its documents.
 
 #include "MyView.h"
+#include "TestFiles.h"
 #include "UserMessages.h"
 
-#include <QFile>
+#include <QFontMetrics>
 #include <QMainWindow>
 #include <QStringList>
-#include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 struct ViewFixture
 {
-    QTemporaryDir dir;
-    std::unique_ptr<QMainWindow> window;
+    TestFolder folder;
+    std::unique_ptr<QMainWindow> window = std::make_unique<QMainWindow>();
     MyView *view = nullptr;
     QStringList warnings;  // "caption|text" of every message box the view asked for
 
-    explicit ViewFixture(int width = 320, int height = 320)
-        : window(std::make_unique<QMainWindow>())
+    explicit ViewFixture(int width = 320, int height = 320, const std::function<void(ReaderSettings &)> &change = {})
     {
         view = new MyView(window.get(), "view");
         window->setCentralWidget(view);
         view->setFixedSize(width, height);
-        view->fontName = QStringLiteral("DejaVu Sans");
-        view->fontSize = 12;
-        view->fontBold = false;
+        ReaderSettings s = view->settings();
+        s.fontName = QStringLiteral("DejaVu Sans");
+        s.fontSize = 12;
+        s.fontBold = false;
+        if (change)
+            change(s);
+        view->setSettings(s);
         view->pickupSettings();
         setWarningSink([this](QWidget *, const QString &caption, const QString &text) {
             warnings << caption + QLatin1Char('|') + text;
@@ -35,36 +38,30 @@ struct ViewFixture
     }
     ~ViewFixture() { setWarningSink({}); }
 
-    QString write(const QString &name, const QByteArray &bytes)
+    // Changes the settings and lays the page out with them.
+    void change(const std::function<void(ReaderSettings &)> &edit)
     {
-        const QString path = dir.filePath(name);
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
+        ReaderSettings s = view->settings();
+        edit(s);
+        view->setSettings(s);
+        view->pickupSettings();
+    }
+    QString write(const QString &name, const QByteArray &bytes) { return folder.write(name, bytes); }
+    QString open(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = write(name, bytes);
+        view->fileOpen(path);
         return path;
     }
+    const PageWords::Word &word(int i) const { return view->pageWords().at(i); }
+    // Where the file stands: after printing a page, where the next page starts.
+    qint64 position() const { return view->document().position(); }
 
-    // Fits lines from the current position until the end (or `limit` lines) and returns each
-    // line's words joined by single spaces.
-    QStringList fitAll(int limit = 10000)
+    int textWidth(const QString &text) const
     {
-        QStringList lines;
-        while (!view->file.atEnd() && lines.size() < limit) {
-            view->readStringFit();
-            QStringList words;
-            for (int i = 0; i < view->lineWordCount; ++i)
-                words << view->lineWords[size_t(i)].text;
-            lines << words.join(QLatin1Char(' '));
-            view->lineNewParagraph = view->nextLineNewParagraph;
-        }
-        return lines;
-    }
-
-    int textWidth(const QString &text)
-    {
-        QFont font(view->fontName);
-        font.setPixelSize(view->fontSize);
-        font.setWeight(view->fontBold ? QFont::Bold : QFont::Normal);
+        QFont font(view->settings().fontName);
+        font.setPixelSize(view->settings().fontSize);
+        font.setWeight(view->settings().fontBold ? QFont::Bold : QFont::Normal);
         QFontMetrics m(font);
         int w = 0;
         for (const QChar c : text)

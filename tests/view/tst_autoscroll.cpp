@@ -21,23 +21,27 @@ class tst_AutoScroll : public QObject
     Q_OBJECT
 
     // Presses `key` once `linesIn` lines have started to scroll in.
-    static void stopAfter(ViewFixture &f, int linesIn, int key, QList<int> *stepsSeen = nullptr)
+    static void stopAfter(ViewFixture &f, int linesIn, int key)
     {
         auto *poll = new QTimer(f.view);
-        QObject::connect(poll, &QTimer::timeout, f.view, [&f, poll, linesIn, key, stepsSeen] {
-            if (!f.view->scrolling)
-                return;
-            const int ring = int(f.view->lineHistory.size());
-            const int scrolledIn = (f.view->lineHistoryIndex - f.view->lineHistoryMark + ring) % ring;
-            if (stepsSeen)
-                stepsSeen->append(f.view->scrollStep);
-            if (scrolledIn >= linesIn) {
+        QObject::connect(poll, &QTimer::timeout, f.view, [&f, poll, linesIn, key] {
+            if (f.view->scroller().scrolling() && f.view->scroller().linesScrolledIn() >= linesIn) {
                 poll->stop();
                 QTest::keyClick(f.view, Qt::Key(key));
             }
         });
         poll->start(0);
     }
+    static ViewFixture *fast(ViewFixture &f, double rotation = 0.0)
+    {
+        f.change([rotation](ReaderSettings &s) {
+            s.reparagraph = false;
+            s.rotation = rotation;
+            s.scrollDelay = 1;
+        });
+        return &f;
+    }
+    static bool idle(const ViewFixture &f) { return !f.view->scroller().scrolling() && !f.view->scroller().autoScroll(); }
 
 private Q_SLOTS:
     void stopsOnTheThirdLine_data()
@@ -52,40 +56,30 @@ private Q_SLOTS:
         QFETCH(double, rotation);
         QFETCH(int, stopKey);
         ViewFixture f(300, 200);
-        f.view->reparagraph = false;
-        f.view->rotation = rotation;
-        f.view->scrollDelay = 1;
-        f.view->pickupSettings();
-        f.view->fileOpen(f.write(QStringLiteral("scroll.txt"), lines(100)));
-        const int paperHeight = f.view->paper.height();
+        fast(f, rotation)->open(QStringLiteral("scroll.txt"), lines(100));
+        const int paperHeight = f.view->paper().height();
         stopAfter(f, 2, stopKey);
         QTest::keyClick(f.view, Qt::Key_Return);  // returns when the scroll has stopped
-        QVERIFY(!f.view->autoScroll);
-        QVERIFY(!f.view->scrolling);
-        QCOMPARE(f.view->pageStart.position, qint64(2 * 6));  // "line2" is now the top line
-        QCOMPARE(f.view->pageWords[0].text, QStringLiteral("line2"));
-        QCOMPARE(f.view->paper.height(), paperHeight);
-        QCOMPARE(f.view->historyDepth, 0);
+        QVERIFY(idle(f));
+        QCOMPARE(f.view->pageStart().position, qint64(2 * 6));  // "line2" is now the top line
+        QCOMPARE(f.word(0).text, QStringLiteral("line2"));
+        QCOMPARE(f.view->paper().height(), paperHeight);
+        QCOMPARE(f.view->pageHistory().depth(), 0);
     }
 
     void doesNotStartAt180()
     {
         ViewFixture f(300, 200);
-        f.view->rotation = 180;
-        f.view->scrollDelay = 1;
-        f.view->pickupSettings();
-        f.view->fileOpen(f.write(QStringLiteral("s.txt"), lines(50)));
+        fast(f, 180)->open(QStringLiteral("s.txt"), lines(50));
         QTest::keyClick(f.view, Qt::Key_Return);
-        QVERIFY(!f.view->scrolling && !f.view->autoScroll);
+        QVERIFY(idle(f));
     }
 
     void keysAndTapsWaitWhileScrolling()
     {
         ViewFixture f(300, 200);
-        f.view->reparagraph = false;
-        f.view->scrollDelay = 1;
-        f.view->fileOpen(f.write(QStringLiteral("k.txt"), lines(100)));
-        const int size = f.view->fontSize;
+        fast(f)->open(QStringLiteral("k.txt"), lines(100));
+        const int size = f.view->settings().fontSize;
         bool pressed = false;
         QTimer::singleShot(5, f.view, [&] {
             QTest::keyClick(f.view, Qt::Key_Right);  // swallowed
@@ -95,16 +89,14 @@ private Q_SLOTS:
         });
         QTest::keyClick(f.view, Qt::Key_Return);
         QVERIFY(pressed);
-        QCOMPARE(f.view->fontSize, size);
-        QVERIFY(!f.view->scrolling);
+        QCOMPARE(f.view->settings().fontSize, size);
+        QVERIFY(idle(f));
     }
 
     void resizeStopsAndLaysOutAtTheNewSize()
     {
         ViewFixture f(300, 200);
-        f.view->reparagraph = false;
-        f.view->scrollDelay = 1;
-        f.view->fileOpen(f.write(QStringLiteral("r.txt"), lines(100)));
+        fast(f)->open(QStringLiteral("r.txt"), lines(100));
         QTimer::singleShot(5, f.view, [&] {
             // A hidden widget gets its resize event only when shown: deliver it as the window would.
             f.view->setFixedSize(320, 240);
@@ -112,9 +104,9 @@ private Q_SLOTS:
             QCoreApplication::sendEvent(f.view, &resize);
         });
         QTest::keyClick(f.view, Qt::Key_Return);
-        QVERIFY(!f.view->scrolling && !f.view->autoScroll);
-        QCOMPARE(f.view->paper.size(), QSize(320, 240));
-        QVERIFY(f.view->pageStart.position > 0);
+        QVERIFY(idle(f));
+        QCOMPARE(f.view->paper().size(), QSize(320, 240));
+        QVERIFY(f.view->pageStart().position > 0);
     }
 
     // The screen saver is held off while scrolling and let go again however the scroll ends.
@@ -126,8 +118,7 @@ private Q_SLOTS:
         if (!bus.start(&listener, &why))
             QSKIP(qPrintable(why));
         ViewFixture f(300, 200);
-        f.view->scrollDelay = 1;
-        f.view->fileOpen(f.write(QStringLiteral("saver.txt"), lines(100)));
+        fast(f)->open(QStringLiteral("saver.txt"), lines(100));
         stopAfter(f, 1, Qt::Key_Return);
         QTest::keyClick(f.view, Qt::Key_Return);
         QTimer::singleShot(5, f.view, [&] {
@@ -144,12 +135,10 @@ private Q_SLOTS:
     {
         // More than 49 lines on the screen: the ring of line starts grows with it.
         ViewFixture f(300, 1200);
-        f.view->reparagraph = false;
-        f.view->scrollDelay = 1;
-        f.view->fileOpen(f.write(QStringLiteral("tall.txt"), lines(300)));
+        fast(f)->open(QStringLiteral("tall.txt"), lines(300));
         stopAfter(f, 3, Qt::Key_Return);
         QTest::keyClick(f.view, Qt::Key_Return);
-        QCOMPARE(f.view->pageWords[0].text, QStringLiteral("line3"));
+        QCOMPARE(f.word(0).text, QStringLiteral("line3"));
     }
 };
 

@@ -1,9 +1,12 @@
-// Keys and taps: the key table in every rotation, toggles, the bar jump, word taps and links.
+// Keys and taps: the key table in every rotation, toggles, the bar jump, word taps, links, and the
+// translation page in place of the page.
 #include "PalmBuilder.h"
-#include "PluckerIndex.h"
+#include "PrivateBus.h"
+#include "TestFiles.h"
 #include "ViewFixture.h"
 
 #include <QAction>
+#include <QProcess>
 #include <QtTest>
 
 namespace {
@@ -14,13 +17,42 @@ QByteArray words(int count)
         text += "w" + QByteArray::number(i) + ' ';
     return text;
 }
+
+// Paper point to widget point for a 300 x 300 view, the inverse of the view's mapping.
+QPoint onScreen(int px, int py, double rotation)
+{
+    if (rotation == 0.0)
+        return {px, py};
+    if (rotation == -90.0)
+        return {py, 300 - px};
+    if (rotation == 90.0)
+        return {300 - py, px};
+    return {300 - px, 300 - py};
+}
+
+void tap(ViewFixture &f, const PageWords::Word &w, double rotation = 0.0)
+{
+    QTest::mouseClick(f.view, Qt::LeftButton, {}, onScreen(w.x + 2, w.y - 3, rotation));
+}
 } // namespace
 
 class tst_Input : public QObject
 {
     Q_OBJECT
 
+    TestFolder m_folder;
+    QString m_dictionary;
+
 private Q_SLOTS:
+    void initTestCase()
+    {
+        const QString tsv = m_folder.write(QStringLiteral("w.tsv"), "hello\ta greeting\nzebra\tan animal\n");
+        m_dictionary = m_folder.filePath(QStringLiteral("w.dic"));
+        QProcess tool;
+        tool.start(QStringLiteral(FOLIUM_DICT_TOOL), {QStringLiteral("build"), tsv, m_dictionary});
+        QVERIFY(tool.waitForFinished(60000) && tool.exitCode() == 0);
+    }
+
     void keyTableInEveryRotation_data()
     {
         QTest::addColumn<double>("rotation");
@@ -44,48 +76,44 @@ private Q_SLOTS:
         QFETCH(double, rotation);
         QFETCH(int, key);
         QFETCH(QString, effect);
-        ViewFixture f(300, 300);
-        f.view->rotation = rotation;
-        f.view->pickupSettings();
-        f.view->fileOpen(f.write(QStringLiteral("k.txt"), words(3000)));
+        ViewFixture f(300, 300, [rotation](ReaderSettings &s) { s.rotation = rotation; });
+        f.open(QStringLiteral("k.txt"), words(3000));
         f.view->nextPage();
-        const qint64 second = f.view->pageStart.position;
-        const qint64 third = f.view->file.pos();
-        const int size = f.view->fontSize;
+        const qint64 second = f.view->pageStart().position;
+        const qint64 third = f.position();
+        const int size = f.view->settings().fontSize;
         QTest::keyClick(f.view, Qt::Key(key));
-        if (effect == QLatin1String("next"))
-            QCOMPARE(f.view->pageStart.position, third);
-        else if (effect == QLatin1String("previous"))
-            QCOMPARE(f.view->pageStart.position, qint64(0));
-        else
-            QCOMPARE(f.view->fontSize, size + (effect == QLatin1String("larger") ? 1 : -1));
-        if (effect == QLatin1String("smaller") || effect == QLatin1String("larger"))
-            QCOMPARE(f.view->pageStart.position, second);  // the same page, laid out anew
+        if (effect == QLatin1String("next")) {
+            QCOMPARE(f.view->pageStart().position, third);
+        } else if (effect == QLatin1String("previous")) {
+            QCOMPARE(f.view->pageStart().position, qint64(0));
+        } else {
+            QCOMPARE(f.view->settings().fontSize, size + (effect == QLatin1String("larger") ? 1 : -1));
+            QCOMPARE(f.view->pageStart().position, second);  // the same page, laid out anew
+        }
     }
 
     void fontSizeStaysWithinBounds()
     {
         ViewFixture f;
-        f.view->fileOpen(f.write(QStringLiteral("s.txt"), words(100)));
+        f.open(QStringLiteral("s.txt"), words(100));
         for (int i = 0; i < 20; ++i)
             QTest::keyClick(f.view, Qt::Key_Right);
-        QCOMPARE(f.view->fontSize, 24);
+        QCOMPARE(f.view->settings().fontSize, 24);
         for (int i = 0; i < 30; ++i)
             QTest::keyClick(f.view, Qt::Key_Left);
-        QCOMPARE(f.view->fontSize, 8);
+        QCOMPARE(f.view->settings().fontSize, 8);
     }
 
     void toggles()
     {
         ViewFixture f;
-        const QString path = f.write(QStringLiteral("t.txt"), "a <b>bold</b> word");
-        f.view->fileOpen(path);
+        f.open(QStringLiteral("t.txt"), "a <b>bold</b> word");
         QTest::keyClick(f.view, Qt::Key_B);
-        QVERIFY(!f.view->barVisible);
+        QVERIFY(!f.view->settings().barVisible);
         QTest::keyClick(f.view, Qt::Key_S);
-        QVERIFY(f.view->stripHtml);
-        QVERIFY(f.view->htmlDocument);
-        QCOMPARE(f.view->pageWords[1].text, QStringLiteral("bold"));
+        QVERIFY(f.view->settings().stripHtml && f.view->document().isHtml());
+        QCOMPARE(f.word(1).text, QStringLiteral("bold"));
     }
 
     void tapOnTheBarJumps_data()
@@ -98,16 +126,16 @@ private Q_SLOTS:
     {
         QFETCH(int, rowAboveBottom);
         ViewFixture f(300, 300);
-        f.view->fileOpen(f.write(QStringLiteral("bar.txt"), words(20000)));
+        f.open(QStringLiteral("bar.txt"), words(20000));
         QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(150, 300 - rowAboveBottom));
         // The page shown is the one that ends at the tapped fraction of the file.
-        const qint64 target = f.view->fileSize * 150 / 300;
-        QVERIFY(f.view->pageStart.position < target);
-        QVERIFY(f.view->file.pos() >= target && f.view->file.pos() < target + 80);  // within its last line
-        QCOMPARE(f.view->historyDepth, 0);
+        const qint64 target = f.view->document().size() * 150 / 300;
+        QVERIFY(f.view->pageStart().position < target);
+        QVERIFY(f.position() >= target && f.position() < target + 80);  // within its last line
+        QCOMPARE(f.view->pageHistory().depth(), 0);
     }
 
-    void tapsPickWords_data()
+    void tapsLookWordsUp_data()
     {
         QTest::addColumn<double>("rotation");
         QTest::newRow("0") << 0.0;
@@ -115,36 +143,68 @@ private Q_SLOTS:
         QTest::newRow("-90") << -90.0;
         QTest::newRow("180") << 180.0;
     }
-    void tapsPickWords()
+    void tapsLookWordsUp()
     {
         QFETCH(double, rotation);
-        ViewFixture f(300, 300);
-        f.view->rotation = rotation;
-        f.view->pickupSettings();
-        f.view->fileOpen(f.write(QStringLiteral("tap.txt"), words(500)));
-        const PageWord w = f.view->pageWords[5];
-        // Paper point to widget point, the inverse of the view's mapping.
-        const int px = w.x + 2, py = w.y - 3;
-        QPoint at;
-        if (rotation == 0.0)
-            at = {px, py};
-        else if (rotation == -90.0)
-            at = {py, 300 - px};
-        else if (rotation == 90.0)
-            at = {300 - py, px};
-        else
-            at = {300 - px, 300 - py};
-        QTest::mouseClick(f.view, Qt::LeftButton, {}, at);
-        QCOMPARE(f.view->lookupWord, w.text.chopped(1));  // looked up without its trailing digit
+        ViewFixture f(300, 300, [&](ReaderSettings &s) {
+            s.rotation = rotation;
+            s.dictionaryPath = m_dictionary;
+        });
+        f.open(QStringLiteral("tap.txt"), "Hello, zebra! " + words(500));
+        const QImage page = f.view->paper().toImage();
+        tap(f, f.word(1), rotation);
+        QVERIFY(f.view->translationShown());
+        QCOMPARE(f.view->translation().word(), QStringLiteral("zebra"));
+        QCOMPARE(f.view->translation().title(), QStringLiteral("Exact translation"));
+        QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(10, 10));  // any tap returns to the page
+        QVERIFY(!f.view->translationShown());
+        QCOMPARE(f.view->paper().toImage(), page);
     }
 
     void tapsLeftOfEveryWordFindNothing()
     {
         ViewFixture f(300, 300);
-        f.view->fileOpen(f.write(QStringLiteral("m.txt"), "  first paragraph words here\n  second one"));
-        f.view->lookupWord = QStringLiteral("stale");
+        f.open(QStringLiteral("m.txt"), "  first paragraph words here\n  second one");
         QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(1, 10));
-        QCOMPARE(f.view->lookupWord, QString());
+        QCOMPARE(f.view->translation().word(), QString());
+    }
+
+    void editingTheWordByKeys()
+    {
+        ViewFixture f(400, 400, [&](ReaderSettings &s) { s.dictionaryPath = m_dictionary; });
+        f.open(QStringLiteral("e.txt"), "h");
+        f.view->intTranslate(QStringLiteral("h"));
+        QTest::keyClick(f.view, Qt::Key_Backspace);
+        QCOMPARE(f.view->translation().word(), QString());
+        QTest::keyClicks(f.view, QStringLiteral("zebra"));
+        QCOMPARE(f.view->translation().word(), QStringLiteral("zebra"));
+        QCOMPARE(f.view->translation().title(), QStringLiteral("Exact translation"));
+        f.change([](ReaderSettings &s) { s.rotation = 90; });  // the translation is drawn again
+        QVERIFY(f.view->translationShown());
+        QTest::keyClick(f.view, Qt::Key_Return);
+        QVERIFY(!f.view->translationShown());
+    }
+
+    void outsideApplicationGetsTheCleanWord()
+    {
+        PrivateBus bus;
+        QCopListener listener;
+        QString why;
+        if (!bus.start(&listener, &why))
+            QSKIP(qPrintable(why));
+        ViewFixture f(400, 400, [](ReaderSettings &s) { s.internalDictionary = false; });
+        f.open(QStringLiteral("o.txt"), "Hello, world");
+        tap(f, f.word(0));
+        QTRY_COMPARE(listener.received.size(), 1);
+        const QCopListener::Message m = listener.received.first();
+        QCOMPARE(m.channel, QStringLiteral("QPE/Application/dictionary"));
+        QCOMPARE(m.message, QStringLiteral("find(QString)"));
+        QDataStream in(m.data);
+        in.setVersion(QCopEnvelope::DataStreamVersion);
+        QString word;
+        in >> word;
+        QCOMPARE(word, QStringLiteral("hello"));
+        QVERIFY(!f.view->translationShown());
     }
 
     // Three documents' worth of links in one Plucker book: follow three, go back three times.
@@ -161,41 +221,30 @@ private Q_SLOTS:
         }
         ViewFixture f(300, 2000);
         QAction back(nullptr);
-        f.view->backAction = &back;
-        f.view->fileOpen(f.write(QStringLiteral("links.pdb"), pluckerDocument(2, records)));
-        QVERIFY2(f.view->documentOpen, qPrintable(f.warnings.join(QLatin1Char(';'))));
-        QCOMPARE(int(f.view->sourceKind), 2);
+        f.view->setBackAction(&back);
+        f.open(QStringLiteral("links.pdb"), pluckerDocument(2, records));
+        QVERIFY2(f.view->documentOpen(), qPrintable(f.warnings.join(QLatin1Char(';'))));
         QVERIFY(!back.isEnabled());
 
-        QList<qint64> pages{f.view->pageStart.position};
+        QList<qint64> pages{f.view->pageStart().position};
         for (int hop = 0; hop < 3; ++hop) {
-            int link = -1;
-            for (int i = 0; i < f.view->pageWordCount; ++i)
-                if (f.view->pageWords[size_t(i)].linkRecord != 0) {
-                    link = i;
-                    break;
-                }
-            QVERIFY(link >= 0);
-            const PageWord w = f.view->pageWords[size_t(link)];
-            QCOMPARE(w.text, QStringLiteral("next"));
-            QTest::mouseClick(f.view, Qt::LeftButton, {}, QPoint(w.x + 2, w.y - 3));
-            qint64 expected = -1;
-            for (const PluckerIndexEntry &e : std::as_const(f.view->pluckerIndex))
-                if (e.recordId == w.linkRecord && e.paragraph == w.linkParagraph)
-                    expected = e.offset;
-            QCOMPARE(f.view->pageStart.position, expected);
-            QCOMPARE(f.view->pageWords[0].text, QString::fromLatin1(names[hop + 1]));
+            int link = 0;
+            while (link < f.view->pageWords().count() && f.word(link).linkRecord == 0)
+                ++link;
+            QCOMPARE(f.word(link).text, QStringLiteral("next"));
+            tap(f, f.word(link));
+            QCOMPARE(f.word(0).text, QString::fromLatin1(names[hop + 1]));
             QVERIFY(back.isEnabled());
-            pages << expected;
+            pages << f.view->pageStart().position;
         }
         for (int hop = 2; hop >= 0; --hop) {
             f.view->goLinkBack();
-            QCOMPARE(f.view->pageStart.position, pages[hop]);
+            QCOMPARE(f.view->pageStart().position, pages[hop]);
         }
         QVERIFY(!back.isEnabled());
-        QCOMPARE(f.view->pageWords[0].text, QStringLiteral("start"));
+        QCOMPARE(f.word(0).text, QStringLiteral("start"));
         f.view->goLinkBack();  // nothing left to go back over
-        QCOMPARE(f.view->pageStart.position, pages[0]);
+        QCOMPARE(f.view->pageStart().position, pages[0]);
     }
 };
 

@@ -1,6 +1,9 @@
-// Paging forward and back: the ring of page starts, computed previous pages, and their bounds.
+// Pages: where lines land and the bar; paging forward and back through the page history and by
+// computing the previous page; resuming at a page start; bookmark names.
+#include "PalmBuilder.h"
 #include "ViewFixture.h"
 
+#include <QImage>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -20,16 +23,28 @@ QByteArray prose(int paragraphs, bool marks = true, quint32 seed = 5)
             for (int k = 0; k < len; ++k)
                 text += char('a' + rng.bounded(26));
             column += len + 1;
-            if (column > 70) {
-                text += '\n';
-                column = 0;
-            } else {
-                text += ' ';
-            }
+            text += column > 70 ? '\n' : ' ';
+            column = column > 70 ? 0 : column;
         }
         text += ".\n";
     }
     return text;
+}
+
+QByteArray manyWords(int count)
+{
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += "word" + QByteArray::number(i % 10) + ' ';
+    return text;
+}
+
+PageStart startAt(qint64 position)
+{
+    PageStart start;
+    start.position = position;
+    start.penColor = Qt::black;
+    return start;
 }
 } // namespace
 
@@ -38,29 +53,92 @@ class tst_Paging : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void backThroughTheRingRetracesForwardPages()
+    void baselinesStopAboveTheBar()
+    {
+        ViewFixture f(320, 320, [](ReaderSettings &s) { s.reparagraph = false; });
+        f.open(QStringLiteral("b.txt"), QByteArray("line\n").repeated(40));
+        QCOMPARE(f.view->pageWords().count(), 20);
+        QCOMPARE(f.word(0).y, 15);
+        QCOMPARE(f.word(19).y, 300);  // 315 is not above 314, the top of the bar
+        QCOMPARE(f.position(), qint64(20 * 5));  // the next page starts at line 21
+    }
+
+    void headingLowersItsLine()
+    {
+        using namespace PalmBuilder;
+        ViewFixture f(300, 300);
+        f.open(QStringLiteral("h.pdb"), pluckerDocument(2, {pluckerTextRecord(2, {Code::style(1) + "Head\n" + Code::style(0) + "body\nmore"}, Packing::Raw)}));
+        // Each line is lowered by the largest increment on it, and the lines below move with it;
+        // the heading is still in force where the second line starts.
+        QCOMPARE(f.word(0).y, 15 + 2);
+        QCOMPARE(f.word(1).y, 15 + 2 + 15 + 2);
+        QCOMPARE(f.word(2).y, 15 + 2 + 15 + 2 + 15);
+    }
+
+    void justifiedLinesEndAtTheMargin()
+    {
+        ViewFixture f(320, 240);
+        f.open(QStringLiteral("j.txt"), manyWords(200));
+        int last = 0;
+        while (last + 1 < f.view->pageWords().count() && f.word(last + 1).y == f.word(0).y)
+            ++last;
+        QCOMPARE(f.word(last).x + f.textWidth(f.word(last).text), 320 - f.view->settings().pageMargin);
+    }
+
+    void tapTableKeepsTheFirstWordsAndTheLatest()
+    {
+        ViewFixture f(1000, 1000);
+        f.open(QStringLiteral("w.txt"), manyWords(5000));
+        QCOMPARE(f.view->pageWords().count(), 399);
+        QCOMPARE(f.word(397).text, QStringLiteral("word7"));
+        QVERIFY(f.word(398).y > f.word(397).y);  // the last slot has the latest word drawn
+    }
+
+    void barShowsTheEndOfThePage()
+    {
+        ViewFixture f(320, 240);
+        f.open(QStringLiteral("bar.txt"), manyWords(2000));
+        const int barLength = int(f.position() * 320 / f.view->document().size());
+        const QImage image = f.view->paper().toImage();
+        const int barTop = image.height() - 6;
+        QCOMPARE(QColor(image.pixel(1, barTop + 1)), QColor(Qt::red));
+        QCOMPARE(QColor(image.pixel(barLength + 2, barTop + 1)), QColor(Qt::yellow));
+        f.open(QStringLiteral("empty.txt"), QByteArray());
+        QVERIFY(f.view->documentOpen());
+        QCOMPARE(QColor(f.view->paper().toImage().pixel(1, barTop + 1)), QColor(Qt::yellow));
+    }
+
+    void hugeWordlessFilePages()
+    {
+        ViewFixture f(320, 240);
+        f.open(QStringLiteral("nospace.txt"), QByteArray(3 * 1024 * 1024, 'x'));
+        for (int i = 0; i < 5; ++i) {
+            const qint64 before = f.position();
+            f.view->nextPage();
+            QVERIFY(f.position() > before && f.position() - before < 2000);  // broken lines, not the file
+        }
+    }
+
+    void backThroughTheHistoryRetracesForwardPages()
     {
         ViewFixture f(300, 200);
-        f.view->fileOpen(f.write(QStringLiteral("ring.txt"), prose(60)));
-        QList<qint64> starts{f.view->pageStart.position};
+        f.open(QStringLiteral("ring.txt"), prose(60));
+        QList<qint64> starts{f.view->pageStart().position};
+        QList<qint64> costs{f.view->fitterCalls()};  // lines fitted to draw each page forward
         for (int i = 0; i < 5; ++i) {
+            const qint64 before = f.view->fitterCalls();
             f.view->nextPage();
-            starts << f.view->pageStart.position;
+            starts << f.view->pageStart().position;
+            costs << f.view->fitterCalls() - before;
         }
-        QCOMPARE(f.view->historyDepth, 5);
+        QCOMPARE(f.view->pageHistory().depth(), 5);
         for (int i = 4; i >= 0; --i) {
-            // Drawing the page costs one fit per line, as drawing it forward did; nothing more.
             const qint64 before = f.view->fitterCalls();
             f.view->previousPage();
-            const qint64 backCalls = f.view->fitterCalls() - before;
-            QCOMPARE(f.view->pageStart.position, starts[i]);
-            const qint64 redraw = f.view->fitterCalls();
-            f.view->file.seek(starts[i]);
-            f.view->lineNewParagraph = f.view->pageStart.paragraph;
-            f.view->printPage();
-            QCOMPARE(backCalls, f.view->fitterCalls() - redraw);
+            QCOMPARE(f.view->pageStart().position, starts[i]);
+            QCOMPARE(f.view->fitterCalls() - before, costs[i]);  // drawing the page, nothing more
         }
-        QCOMPARE(f.view->historyDepth, 0);
+        QCOMPARE(f.view->pageHistory().depth(), 0);
     }
 
     // With a text height that is not a multiple of the line pitch, a computed previous page
@@ -80,24 +158,23 @@ private Q_SLOTS:
         QFETCH(bool, reparagraph);
         QFETCH(bool, marks);
         QFETCH(QString, name);
-        ViewFixture f(300, 200 + 6 + 7);  // text height 207: 13 lines of 15 px and 12 px over
-        f.view->reparagraph = reparagraph;
+        // Text height 207: 13 lines of 15 px and 12 px over.
+        ViewFixture f(300, 200 + 6 + 7, [&](ReaderSettings &s) { s.reparagraph = reparagraph; });
         QByteArray text = prose(marks ? 400 : 4000, marks);
         if (name.endsWith(QLatin1String(".html")))
             text.replace(".\n  ", ".\n<p>");
-        f.view->fileOpen(f.write(name, text));
-        QList<qint64> starts{f.view->pageStart.position};
-        while (!f.view->file.atEnd() && starts.size() < 120) {
+        f.open(name, text);
+        QList<qint64> starts{f.view->pageStart().position};
+        while (!f.view->atEnd() && starts.size() < 120) {
             f.view->nextPage();
-            starts << f.view->pageStart.position;
+            starts << f.view->pageStart().position;
         }
         QVERIFY(starts.size() > 50);
         for (int i = int(starts.size()) - 1; i > 0; i -= 7) {
-            f.view->pageStart.position = starts[i];
-            f.view->historyDepth = 0;
+            f.view->showPageAt(startAt(starts[i]));
             f.view->previousPage();
-            QVERIFY(f.view->pageStart.position < starts[i]);
-            QCOMPARE(f.view->file.pos(), starts[i]);
+            QVERIFY(f.view->pageStart().position < starts[i]);
+            QCOMPARE(f.position(), starts[i]);
         }
     }
 
@@ -108,53 +185,85 @@ private Q_SLOTS:
         QByteArray text = "  " + prose(1, false);
         while (text.size() < 6000)
             text += prose(1, false, uint(text.size()));
-        f.view->fileOpen(f.write(QStringLiteral("long.txt"), text));
+        f.open(QStringLiteral("long.txt"), text);
         f.view->nextPage();
-        const qint64 second = f.view->pageStart.position;
+        const qint64 second = f.view->pageStart().position;
         f.view->nextPage();
-        f.view->historyDepth = 0;
+        f.view->showPageAt(f.view->pageStart());
         f.view->previousPage();
-        QCOMPARE(f.view->pageStart.position, second);
-        f.view->historyDepth = 0;
+        QCOMPARE(f.view->pageStart().position, second);
+        f.view->showPageAt(f.view->pageStart());
         f.view->previousPage();
-        QCOMPARE(f.view->pageStart.position, qint64(0));
-        QVERIFY(f.view->pageStart.paragraph);
-        f.view->historyDepth = 0;
+        QCOMPARE(f.view->pageStart().position, qint64(0));
+        QVERIFY(f.view->pageStart().paragraph);
         f.view->previousPage();  // before the first page: the first page again
-        QCOMPARE(f.view->pageStart.position, qint64(0));
+        QCOMPARE(f.view->pageStart().position, qint64(0));
     }
 
-    void ringForgetsBeyond999Pages()
+    void historyForgetsBeyond999Pages()
     {
-        ViewFixture f(200, 15 + 6 + 5);  // one line a page
-        f.view->reparagraph = false;
-        QByteArray text;
-        for (int i = 0; i < 1100; ++i)
-            text += "w\n";
-        f.view->fileOpen(f.write(QStringLiteral("lines.txt"), text));
+        ViewFixture f(200, 15 + 6 + 5, [](ReaderSettings &s) { s.reparagraph = false; });  // one line a page
+        f.open(QStringLiteral("lines.txt"), QByteArray("w\n").repeated(1100));
         for (int i = 0; i < 1050; ++i)
             f.view->nextPage();
-        QCOMPARE(f.view->pageStart.position, qint64(2 * 1050));
-        QCOMPARE(f.view->historyDepth, 999);
+        QCOMPARE(f.view->pageStart().position, qint64(2 * 1050));
+        QCOMPARE(f.view->pageHistory().depth(), 999);
         for (int i = 0; i < 999; ++i)
             f.view->previousPage();
-        QCOMPARE(f.view->pageStart.position, qint64(2 * 51));
-        QCOMPARE(f.view->historyDepth, 0);
+        QCOMPARE(f.view->pageStart().position, qint64(2 * 51));
         const qint64 calls = f.view->fitterCalls();
         f.view->previousPage();  // computed now
-        QCOMPARE(f.view->pageStart.position, qint64(2 * 50));
+        QCOMPARE(f.view->pageStart().position, qint64(2 * 50));
         QVERIFY(f.view->fitterCalls() - calls > 1);
     }
 
     void htmlMarksOnlyBareParagraphTags()
     {
-        ViewFixture f(300, 200);
-        f.view->reparagraph = false;
+        ViewFixture f(300, 200, [](ReaderSettings &s) { s.reparagraph = false; });
         const QByteArray text = "<p>one\n<p class=x>two\n<P>three\n< p>four";
-        f.view->fileOpen(f.write(QStringLiteral("marks.htm"), text));
+        f.open(QStringLiteral("marks.htm"), text);
         QCOMPARE(f.view->findNewParagraphBack(text.size()), qint64(text.indexOf("<P>")));
         QCOMPARE(f.view->findNewParagraphBack(text.indexOf("<P>")), qint64(0));
-        QCOMPARE(f.view->file.pos(), qint64(text.indexOf("<P>") - 2));
+        QCOMPARE(f.position(), qint64(text.indexOf("<P>") - 2));
+    }
+
+    void resumeRestoresThePageStart()
+    {
+        ViewFixture f(320, 240);
+        f.open(QStringLiteral("resume.txt"), manyWords(2000));
+        f.view->nextPage();
+        f.view->nextPage();
+        const PageStart third = f.view->pageStart();
+        const qint64 next = f.position();
+        f.view->fileOpen(f.write(QStringLiteral("other.txt"), "other"));
+        f.view->setFileName(f.folder.filePath(QStringLiteral("resume.txt")));
+        f.view->setPageStart(third);
+        f.view->resumeSlot();
+        QCOMPARE(f.view->pageStart().position, third.position);
+        QCOMPARE(f.position(), next);
+    }
+
+    void bookmarkNames_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("six words with the sixth space") << QByteArray("one two three four five six seven eight")
+                                                        << "one two three four five six ";
+        QTest::newRow("leading spaces become one") << QByteArray("  lead words") << " lead words";
+        QTest::newRow("joined lines lose the line feed") << QByteArray("first line\nnext one") << "first linenext one";
+        QTest::newRow("runs of spaces") << QByteArray("a    b") << "a b";
+        QTest::newRow("tags appear as read") << QByteArray("<b>x</b> y") << "<b>x</b> y";
+    }
+    void bookmarkNames()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, name);
+        ViewFixture f;
+        QCOMPARE(f.view->getBookmarkName(), QString());  // no document yet
+        f.open(QStringLiteral("n.txt"), text);
+        const qint64 end = f.position();
+        QCOMPARE(f.view->getBookmarkName(), name);
+        QCOMPARE(f.position(), end);
     }
 };
 

@@ -1,19 +1,21 @@
-// Looking up a tapped word: the built-in dictionary's translation page, or a message to the
-// outside dictionary application.
-#include "MyView.h"
+#include "TranslationPage.h"
 
-#include "QCopEnvelope.h"
 #include "dictionary.h"
 
 #include <QFile>
 #include <QPainter>
+#include <QPixmap>
 #include <QRegularExpression>
 
 namespace {
 const QString HelpLine =
     QStringLiteral("<b><help>'Tap' or press 'Ok' to exit, Backspace and letters to edit the WORD");
+} // namespace
 
-QString cleanWord(const QString &word)
+TranslationPage::TranslationPage() = default;
+TranslationPage::~TranslationPage() = default;
+
+QString TranslationPage::cleanWord(const QString &word)
 {
     static const QRegularExpression leading(
         QStringLiteral("^[!\"\u00A3$%^&*()\\-_+=\u00AC`:;@'~#|<,>.?/{}\\[\\]\\d\\\\]+"),
@@ -23,46 +25,51 @@ QString cleanWord(const QString &word)
         QRegularExpression::UseUnicodePropertiesOption);
     return word.toLower().remove(leading).remove(trailing);
 }
-} // namespace
 
-void MyView::translate(const QString &word)
+void TranslationPage::forgetDictionary()
 {
-    QCopEnvelope envelope(QStringLiteral("QPE/Application/dictionary"), QStringLiteral("find(QString)"));
-    envelope << cleanWord(word);
+    m_dictionary.reset();
 }
 
-void MyView::intTranslate(const QString &word)
+void TranslationPage::lookUp(const QString &word, const QString &dictionaryPath)
 {
-    translationShown = true;
-    lookupWord = cleanWord(word);
-    if (!dictionary)
-        dictionary.reset(Dictionary::create(QFile::encodeName(dictionaryPath).constData()));
+    m_shown = true;
+    m_word = cleanWord(word);
+    if (!m_dictionary) {
+        m_dictionaryPath = dictionaryPath;
+        m_dictionary.reset(Dictionary::create(QFile::encodeName(dictionaryPath).constData()));
+    }
 
-    QString error = dictionary ? QString::fromStdString(dictionary->getError())
-                               : QStringLiteral("Error openning dictionary file!");
+    QString error = m_dictionary ? QString::fromStdString(m_dictionary->getError())
+                                 : QStringLiteral("Error openning dictionary file!");
     bool found = false;
-    QString body;
     if (error.isEmpty()) {
         bool prefix = false;
-        found = dictionary->findEntry(lookupWord.toUtf8().toStdString(), prefix);
-        error = QString::fromStdString(dictionary->getError());
+        found = m_dictionary->findEntry(m_word.toUtf8().toStdString(), prefix);
+        error = QString::fromStdString(m_dictionary->getError());
     }
-    if (error.isEmpty()) {
-        const QString entryWord = QString::fromUtf8(dictionary->getWord());
-        const QString sense = QString::fromUtf8(dictionary->getSense());
-        body = dictFormat(sense, entryWord) + HelpLine;
+    m_failed = !error.isEmpty();
+    if (!m_failed) {
+        const QString entryWord = QString::fromUtf8(m_dictionary->getWord());
+        const QString sense = QString::fromUtf8(m_dictionary->getSense());
+        m_body = m_formatter.dictFormat(sense, entryWord) + HelpLine;
     } else {
         // Which file could not be used, on a line of its own under the reason.
-        body = error + QLatin1String("</p><p>") + dictionaryPath;
+        m_body = error + QLatin1String("</p><p>") + m_dictionaryPath;
     }
-    drawTranslation(lookupWord, !error.isEmpty(), found, body);
+    m_title = m_failed ? QStringLiteral("Dictionary file error:")
+              : found  ? QStringLiteral("Exact translation")
+                       : QStringLiteral("Closest translation");
 }
 
-void MyView::drawTranslation(const QString &word, bool failed, bool found, const QString &body)
+void TranslationPage::draw(QPixmap &paper, const Geometry &g) const
 {
-    clearPaper();
-    const int pitch = fontSize + lineSpacing;
-    QFont font = m_fonts.base().font();
+    paper.fill(Qt::white);
+    const int pitch = g.fontSize + g.lineSpacing;
+    const int pageMargin = g.pageMargin;
+    const bool failed = m_failed;
+    const QString &body = m_body;
+    QFont font = g.font;
     font.setUnderline(false);
     QPainter painter(&paper);
 
@@ -70,16 +77,13 @@ void MyView::drawTranslation(const QString &word, bool failed, bool found, const
     font.setItalic(false);
     painter.setFont(font);
     painter.setPen(Qt::blue);
-    painter.drawText(pageMargin, pitch, word);
+    painter.drawText(pageMargin, pitch, m_word);
 
     font.setWeight(QFont::Bold);
     painter.setFont(font);
     painter.setPen(failed ? Qt::red : Qt::black);
     const int titleY = 2 * pitch + 4;
-    translationTitle = failed  ? QStringLiteral("Dictionary file error:")
-                       : found ? QStringLiteral("Exact translation")
-                               : QStringLiteral("Closest translation");
-    painter.drawText(pageMargin, titleY, translationTitle);
+    painter.drawText(pageMargin, titleY, m_title);
 
     font.setWeight(QFont::Normal);
     painter.setFont(font);
@@ -147,10 +151,8 @@ void MyView::drawTranslation(const QString &word, bool failed, bool found, const
             y += pitch;
         } else if (tag == QLatin1String("help")) {
             x = pageMargin;
-            y = paper.height() - 3 * fontSize - 3 * lineSpacing;
+            y = paper.height() - 3 * g.fontSize - 3 * g.lineSpacing;
         }
     }
     flush();
-    painter.end();
-    showIt();
 }

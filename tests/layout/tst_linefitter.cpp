@@ -1,32 +1,12 @@
 // Line fitting: word separation, paragraph decisions, HTML handling, breaking and gaps.
-#include "ViewFixture.h"
+#include "LayoutFixture.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
 
-class tst_LineFitting : public QObject
+class tst_LineFitter : public QObject
 {
     Q_OBJECT
-
-private:
-    // Lines of `text` on a wide page, each ending in "|" when it ends a paragraph.
-    static QStringList linesOf(ViewFixture &f, const QByteArray &text, const QString &name = QStringLiteral("t.txt"))
-    {
-        f.view->fileOpen(f.write(name, text));
-        f.view->file.seek(0);
-        f.view->lineNewParagraph = true;
-        f.view->lineStartStyle = TextStyle{};
-        QStringList lines;
-        while (!f.view->file.atEnd()) {
-            f.view->readStringFit();
-            QStringList words;
-            for (int i = 0; i < f.view->lineWordCount; ++i)
-                words << f.view->lineWords[size_t(i)].text;
-            lines << words.join(QLatin1Char(' ')) + (f.view->nextLineNewParagraph ? QStringLiteral("|") : QString());
-            f.view->lineNewParagraph = f.view->nextLineNewParagraph;
-        }
-        return lines;
-    }
 
 private Q_SLOTS:
     void separatorsAndParagraphs_data()
@@ -60,63 +40,59 @@ private Q_SLOTS:
         QFETCH(bool, reparagraph);
         QFETCH(bool, crConvert);
         QFETCH(QStringList, lines);
-        ViewFixture f(2000, 400);
-        f.view->reparagraph = reparagraph;
-        f.view->crConvert = crConvert;
-        QCOMPARE(linesOf(f, text), lines);
+        LayoutFixture f;
+        f.layout.reparagraph = reparagraph;
+        f.layout.crConvert = crConvert;
+        f.open(QStringLiteral("t.txt"), text);
+        QCOMPARE(f.lines(2000), lines);
     }
 
     void html_data()
     {
         QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("stripNewlines");
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("br in capitals") << QByteArray("a<BR>b") << QStringList{"a|", "b|"};
-        QTest::newRow("br with inner spaces") << QByteArray("a< br >b") << QStringList{"a|", "b|"};
-        QTest::newRow("p breaks the paragraph") << QByteArray("a<p>b") << QStringList{"a|", "b|"};
-        QTest::newRow("other tags dropped") << QByteArray("x<b>y</b>z") << QStringList{"xyz|"};
-        QTest::newRow("p with attributes dropped") << QByteArray("a<p class=x>b") << QStringList{"ab|"};
-        QTest::newRow("entities") << QByteArray("&lt;&amp;&gt;&quot;") << QStringList{"<&>\"|"};
-        QTest::newRow("unknown entity is a space") << QByteArray("a&copy;b&nbsp;c") << QStringList{"a b c|"};
-        QTest::newRow("unclosed tag runs to the end") << QByteArray("a <never closed") << QStringList{"a |"};
+        QTest::newRow("br in capitals") << QByteArray("a<BR>b") << false << QStringList{"a|", "b|"};
+        QTest::newRow("br with inner spaces") << QByteArray("a< br >b") << false << QStringList{"a|", "b|"};
+        QTest::newRow("p breaks the paragraph") << QByteArray("a<p>b") << false << QStringList{"a|", "b|"};
+        QTest::newRow("other tags dropped") << QByteArray("x<b>y</b>z") << false << QStringList{"xyz|"};
+        QTest::newRow("p with attributes dropped") << QByteArray("a<p class=x>b") << false << QStringList{"ab|"};
+        QTest::newRow("entities") << QByteArray("&lt;&amp;&gt;&quot;") << false << QStringList{"<&>\"|"};
+        QTest::newRow("unknown entity is a space") << QByteArray("a&copy;b&nbsp;c") << false << QStringList{"a b c|"};
+        QTest::newRow("unclosed tag runs to the end") << QByteArray("a <never closed") << false << QStringList{"a |"};
+        QTest::newRow("line feeds as spaces") << QByteArray("one\ntwo<br>three") << true << QStringList{"one two|", "three|"};
     }
     void html()
     {
         QFETCH(QByteArray, text);
+        QFETCH(bool, stripNewlines);
         QFETCH(QStringList, lines);
-        ViewFixture f(2000, 400);
-        f.view->reparagraph = false;
-        QCOMPARE(linesOf(f, text, QStringLiteral("page.HTM")), lines);
-        QVERIFY(f.view->htmlDocument);
-    }
-
-    void htmlLineFeedsAsSpaces()
-    {
-        ViewFixture f(2000, 400);
-        f.view->stripHtml = true;
-        f.view->stripNewlinesInHtml = true;
-        f.view->reparagraph = false;
-        QCOMPARE(linesOf(f, "one\ntwo<br>three"), (QStringList{"one two|", "three|"}));
+        LayoutFixture f;
+        f.layout.reparagraph = false;
+        f.layout.stripNewlinesInHtml = stripNewlines;
+        f.open(QStringLiteral("page.txt"), text, QStringLiteral("UTF-8"), true);
+        QCOMPARE(f.lines(2000), lines);
     }
 
     void longWordBreaksAfterTheCharacterReachingTheWidth()
     {
-        ViewFixture f(200, 400);
+        LayoutFixture f;
         const QByteArray word(120, 'm');
-        const QStringList lines = linesOf(f, word);
+        f.open(QStringLiteral("w.txt"), word);
+        const QStringList lines = f.lines(200);
         QVERIFY(lines.size() > 1);
         QCOMPARE(lines.join(QString()).remove(QLatin1Char('|')), QString::fromLatin1(word));
-        const int available = 200 - 2 * f.view->pageMargin - f.view->paragraphIndent;
-        const QString first = lines.first();
-        QVERIFY(f.textWidth(first) >= available);
-        QVERIFY(f.textWidth(first.chopped(1)) < available);
+        const int available = 200 - 2 * f.layout.pageMargin - f.layout.paragraphIndent;
+        QVERIFY(f.textWidth(lines.first()) >= available);
+        QVERIFY(f.textWidth(lines.first().chopped(1)) < available);
     }
 
     // Words of random lengths, single spaces, no paragraphs: a line keeps a word while the
     // widths taken so far stay below the available width.
     void matchesGreedyModel()
     {
-        ViewFixture f(300, 400);
-        f.view->paragraphIndent = 0;
+        LayoutFixture f;
+        f.layout.paragraphIndent = 0;
         QRandomGenerator rng(7);
         QStringList words;
         for (int i = 0; i < 600; ++i) {
@@ -126,12 +102,10 @@ private Q_SLOTS:
                 w += QChar(u'a' + rng.bounded(26));
             words << w;
         }
-        const QStringList lines = linesOf(f, words.join(QLatin1Char(' ')).toLatin1());
-
-        const int available = 300 - 2 * f.view->pageMargin;
+        f.open(QStringLiteral("g.txt"), words.join(QLatin1Char(' ')).toLatin1());
+        const int available = 300 - 2 * f.layout.pageMargin;
         const int space = f.textWidth(QStringLiteral(" "));
-        QStringList expected;
-        QStringList line;
+        QStringList expected, line;
         int chars = 0;
         for (const QString &w : words) {
             const int width = f.textWidth(w);
@@ -144,7 +118,7 @@ private Q_SLOTS:
             chars += width;
         }
         expected << line.join(QLatin1Char(' ')) + QLatin1Char('|');
-        QCOMPARE(lines, expected);
+        QCOMPARE(f.lines(300), expected);
     }
 
     void justificationGapsSpreadFromTheFirst_data()
@@ -159,80 +133,71 @@ private Q_SLOTS:
     {
         QFETCH(int, spare);
         QFETCH(QList<int>, extra);
-        ViewFixture probe;
-        const int space = probe.textWidth(QStringLiteral(" "));
+        LayoutFixture f;
+        const int space = f.textWidth(QStringLiteral(" "));
         const QStringList words = extra.size() == 2 ? QStringList{"aa", "bb", "cc"} : QStringList{"aa", "bb"};
         int chars = 0;
         for (const QString &w : words)
-            chars += probe.textWidth(w);
-        const int margin = probe.view->pageMargin;
-        const int width = chars + int(extra.size()) * space + spare + 2 * margin;
-        ViewFixture f(width, 400);
-        f.view->lineNewParagraph = false;
-        f.view->paragraphIndent = 0;
+            chars += f.textWidth(w);
+        const int width = chars + int(extra.size()) * space + spare + 2 * f.layout.pageMargin;
         // A long last word cannot fit, so the line holds exactly `words`.
-        f.view->fileOpen(f.write(QStringLiteral("j.txt"), (words.join(QLatin1Char(' ')) + " " + QString(200, u'w')).toLatin1()));
-        f.view->file.seek(0);
-        f.view->readStringFit();
-        QCOMPARE(f.view->lineWordCount, int(words.size()));
+        f.open(QStringLiteral("j.txt"), (words.join(QLatin1Char(' ')) + " " + QString(200, u'w')).toLatin1());
+        TextStyle style;
+        f.fitter.readStringFit(width, false, style);
+        QCOMPARE(f.fitter.lineWordCount(), int(words.size()));
         for (int i = 0; i < extra.size(); ++i)
-            QCOMPARE(f.view->lineWords[size_t(i)].gap, space + extra[i]);
+            QCOMPARE(f.fitter.lineWord(i).gap, space + extra[i]);
     }
 
     void lineOfNarrowWordsStopsAtTheWordTable()
     {
-        ViewFixture f(4000, 400);
-        QByteArray text;
-        for (int i = 0; i < 150; ++i)
-            text += "i ";
-        const QStringList lines = linesOf(f, text);
-        QCOMPARE(lines.first().split(QLatin1Char(' ')).size(), MyView::MaxLineWords);
+        LayoutFixture f;
+        f.open(QStringLiteral("i.txt"), QByteArray("i ").repeated(150));
+        const QStringList lines = f.lines(4000);
+        QCOMPARE(lines.first().split(QLatin1Char(' ')).size(), LineFitter::MaxLineWords);
         QCOMPARE(lines.join(QLatin1Char(' ')).count(QLatin1Char('i')), 150);
     }
 
-    void customParagraphPattern()
-    {
-        ViewFixture f(2000, 400);
-        f.view->paragraphRegexp = QStringLiteral("^Chapter|^\\s");
-        f.view->pickupSettings();
-        QCOMPARE(f.view->paragraphPatternLast, 1);
-        QCOMPARE(linesOf(f, "end of it\nChapter two\nnext line"), (QStringList{"end of it|", "Chapter two next line|"}));
-    }
-
-    void paragraphPatternSplit_data()
+    void paragraphPatterns_data()
     {
         QTest::addColumn<QString>("regexp");
         QTest::addColumn<QStringList>("patterns");
         QTest::newRow("no bar") << "^x" << QStringList{"^x"};
-        QTest::newRow("one bar") << "^a|^b" << QStringList{"^a", "^b"};
+        QTest::newRow("one bar") << "^Chapter|^\\s" << QStringList{"^Chapter", "^\\s"};
         QTest::newRow("last cut to 100") << "^a|" + QString(150, u'z') << QStringList{"^a", QString(100, u'z')};
         QTest::newRow("more alternatives than slots") << "1|2|3|4|5|6" << QStringList{"1", "2", "3", "4", "5|6"};
     }
-    void paragraphPatternSplit()
+    void paragraphPatterns()
     {
         QFETCH(QString, regexp);
         QFETCH(QStringList, patterns);
-        ViewFixture f;
-        f.view->paragraphRegexp = regexp;
-        f.view->pickupSettings();
-        QStringList got;
-        for (int i = 0; i <= f.view->paragraphPatternLast; ++i)
-            got << f.view->paragraphPatterns[i];
-        QCOMPARE(got, patterns);
+        LayoutFixture f;
+        f.layout.paragraphRegexp = regexp;
+        f.open(QStringLiteral("p.txt"), "end of it\nChapter two\nnext line");
+        QCOMPARE(f.fitter.paragraphPatterns().alternatives(), patterns);
+        if (regexp.startsWith(QLatin1String("^Chapter")))
+            QCOMPARE(f.lines(2000), (QStringList{"end of it|", "Chapter two next line|"}));
     }
 
-    void codePageMapping()
+    void decoding_data()
     {
-        ViewFixture f(2000, 400);
-        f.view->encodingName = QStringLiteral("CP 1251");
-        f.view->pickupSettings();
-        f.view->fileOpen(f.write(QStringLiteral("c.txt"), QByteArray("\xE4\xEE\xEC")));
-        f.view->file.seek(0);
-        f.view->readStringFit();
-        QCOMPARE(f.view->lineWords[0].text, QString::fromUtf8("дом"));
-        QCOMPARE(f.view->file.pos(), qint64(3));
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("word");
+        QTest::newRow("built-in code page") << "CP 1251" << QByteArray("\xE4\xEE\xEC") << QString::fromUtf8("дом");
+        QTest::newRow("unknown name reads bytes") << "no-such-encoding" << QByteArray("caf\xe9") << QString::fromUtf8("café");
+        QTest::newRow("platform codec") << "ISO-8859-5" << QByteArray("\xD4\xDE\xDC") << QString::fromUtf8("дом");
+    }
+    void decoding()
+    {
+        QFETCH(QString, encoding);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, word);
+        LayoutFixture f;
+        f.open(QStringLiteral("c.txt"), bytes, encoding);
+        QCOMPARE(f.lines(2000), QStringList{word + "|"});
     }
 };
 
-QTEST_MAIN(tst_LineFitting)
-#include "tst_linefitting.moc"
+QTEST_MAIN(tst_LineFitter)
+#include "tst_linefitter.moc"

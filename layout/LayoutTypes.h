@@ -29,6 +29,14 @@ struct PageStart
     uint16_t linkParagraph = 0;
     uint8_t fontIncrement = 0;
 
+    static PageStart at(qint64 position, bool paragraph, const TextStyle &style)
+    {
+        PageStart start;
+        start.position = position;
+        start.paragraph = paragraph;
+        start.setStyle(style);
+        return start;
+    }
     TextStyle style() const
     {
         return TextStyle{bold, italic, underline, fontIncrement, linkRecord, linkParagraph, penColor};
@@ -63,14 +71,4 @@ struct LineWord
         penColor = s.penColor, bold = s.bold, italic = s.italic, underline = s.underline;
         linkRecord = s.linkRecord, linkParagraph = s.linkParagraph, fontIncrement = s.fontIncrement;
     }
-};
-
-// A word drawn on the page, kept for resolving taps.
-struct PageWord
-{
-    QString text;
-    uint16_t linkRecord = 0;
-    uint16_t linkParagraph = 0;
-    int x = 0;  // left edge
-    int y = 0;  // baseline
 };

@@ -1,6 +1,6 @@
-// Plucker function codes inside converted text: a 0x00 byte, a code byte, then its arguments.
-// Codes and arguments are read as raw bytes, so they survive any encoding setting.
-#include "MyView.h"
+#include "PluckerCodes.h"
+
+#include "PositionedReader.h"
 
 namespace {
 
@@ -77,7 +77,9 @@ void readArguments(PositionedReader &file, int count, int *a)
 
 } // namespace
 
-char32_t MyView::pluckerDecode()
+namespace PluckerCodes {
+
+char32_t pluckerDecode(PositionedReader &file, TextStyle &style, uint8_t &lineFontIncrement)
 {
     const int code = file.readByte();
     if (code < 0)
@@ -85,13 +87,13 @@ char32_t MyView::pluckerDecode()
     const Code c = describe(code);
     int a[4] = {0, 0, 0, 0};
     readArguments(file, c.arguments, a);
-    apply(runningStyle, code, a);
-    if (code == 0x11 && runningStyle.fontIncrement > lineFontIncrement)
-        lineFontIncrement = runningStyle.fontIncrement;
+    apply(style, code, a);
+    if (code == 0x11 && style.fontIncrement > lineFontIncrement)
+        lineFontIncrement = style.fontIncrement;
     return code == 0x38 ? U'\n' : 0;
 }
 
-void MyView::findPluckerAttrBack(qint64 pos)
+void findPluckerAttrBack(PositionedReader &file, qint64 pos, TextStyle &style)
 {
     bool decided[4] = {false, false, false, false};  // link, style, italic, underline
     int undecided = 4;
@@ -108,9 +110,11 @@ void MyView::findPluckerAttrBack(qint64 pos)
             continue;
         int a[4] = {0, 0, 0, 0};
         readArguments(file, c.arguments, a);
-        apply(lineStartStyle, code, a);
+        apply(style, code, a);
         decided[group] = true;
         --undecided;
     }
     file.seek(pos);
 }
+
+} // namespace PluckerCodes

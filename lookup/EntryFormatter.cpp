@@ -1,6 +1,6 @@
-// Turns a dictionary sense's brace mark-up ({s}, {ss}, {ps}, ...) into the page mark-up that the
-// translation page draws. Mark-up that cannot be converted leaves the sense as it is stored.
-#include "MyView.h"
+#include "EntryFormatter.h"
+
+#include <QStringList>
 
 namespace {
 // A hostile sense could nest sections without end or make recovery re-read the same text over
@@ -9,15 +9,15 @@ constexpr int MaxSectionDepth = 64;
 constexpr int MaxTagsVisited = 100000;
 } // namespace
 
-QString MyView::dictFormat(const QString &sense, const QString &word)
+QString EntryFormatter::dictFormat(const QString &sense, const QString &word)
 {
-    headword = word;
-    pronunciation.clear();
-    partOfSpeech.clear();
-    subsenseCount = 0;
-    m_formatDepth = 0;
-    m_formatBudget = MaxTagsVisited;
-    m_formatAborted = false;
+    m_headword = word;
+    m_pronunciation.clear();
+    m_partOfSpeech.clear();
+    m_subsenseCount = 0;
+    m_depth = 0;
+    m_budget = MaxTagsVisited;
+    m_aborted = false;
     QString out;
     QString top;
     if (dictProcessBody(sense, 0, top, out) < 0)
@@ -25,21 +25,21 @@ QString MyView::dictFormat(const QString &sense, const QString &word)
     return out;
 }
 
-int MyView::dictProcessBody(const QString &body, int pos, QString &section, QString &out)
+int EntryFormatter::dictProcessBody(const QString &body, int pos, QString &section, QString &out)
 {
-    if (m_formatAborted || ++m_formatDepth > MaxSectionDepth) {
-        m_formatAborted = true;
+    if (m_aborted || ++m_depth > MaxSectionDepth) {
+        m_aborted = true;
         return -1;
     }
     struct DepthGuard
     {
         int &depth;
         ~DepthGuard() { --depth; }
-    } guard{m_formatDepth};
+    } guard{m_depth};
 
     for (;;) {
-        if (m_formatAborted || --m_formatBudget < 0) {
-            m_formatAborted = true;
+        if (m_aborted || --m_budget < 0) {
+            m_aborted = true;
             return -1;
         }
         const int open = int(body.indexOf(QLatin1Char('{'), pos));
@@ -61,14 +61,14 @@ int MyView::dictProcessBody(const QString &body, int pos, QString &section, QStr
             return name.mid(1) == section ? close + 1 : -1;
         pos = close + 1;
 
-        const QString outerPartOfSpeech = partOfSpeech;
+        const QString outerPartOfSpeech = m_partOfSpeech;
         if (name == QLatin1String("s"))
-            subsenseCount = 0;
+            m_subsenseCount = 0;
         QString content;
         if (!empty) {
             const int r = dictProcessBody(body, pos, name, content);
             if (r < 0) {
-                if (m_formatAborted)
+                if (m_aborted)
                     return -1;
                 continue;  // dropped: its content is read again at this level
             }
@@ -76,31 +76,31 @@ int MyView::dictProcessBody(const QString &body, int pos, QString &section, QStr
         }
 
         if (name == QLatin1String("hw")) {
-            out += QLatin1String("<b>") + headword + QLatin1String("</b>");
+            out += QLatin1String("<b>") + m_headword + QLatin1String("</b>");
         } else if (name == QLatin1String("ps")) {
-            partOfSpeech = content;
+            m_partOfSpeech = content;
         } else if (name == QLatin1String("pr")) {
-            pronunciation = content;
+            m_pronunciation = content;
         } else if (name == QLatin1String("s")) {
-            out += QLatin1String("<b>") + headword + QLatin1String("</b> ");
-            if (!pronunciation.isEmpty())
-                out += QLatin1String(" /") + pronunciation + QLatin1String("/ ");
-            if (!partOfSpeech.isEmpty())
-                out += QLatin1String("<i>") + partOfSpeech + QLatin1String("</i>");
-            if (subsenseCount > 1) {
+            out += QLatin1String("<b>") + m_headword + QLatin1String("</b> ");
+            if (!m_pronunciation.isEmpty())
+                out += QLatin1String(" /") + m_pronunciation + QLatin1String("/ ");
+            if (!m_partOfSpeech.isEmpty())
+                out += QLatin1String("<i>") + m_partOfSpeech + QLatin1String("</i>");
+            if (m_subsenseCount > 1) {
                 out += QLatin1String("<ol>") + content + QLatin1String("</ol><hr/>");
             } else {
                 content.remove(QLatin1String("<li>"));
                 content.remove(QLatin1String("</li>"));
                 out += content + QLatin1String("<hr/>");
             }
-            partOfSpeech = outerPartOfSpeech;
+            m_partOfSpeech = outerPartOfSpeech;
         } else if (name == QLatin1String("ss")) {
             const QStringList lines = content.split(QLatin1Char('\n'));
             out += QLatin1String("<li>");
             for (qsizetype i = 0; i < lines.size(); ++i)
                 out += QLatin1String("<p>") + lines[i] + (i + 1 < lines.size() ? QLatin1String("</p>") : QLatin1String("</p></li>"));
-            ++subsenseCount;
+            ++m_subsenseCount;
         } else if (name == QLatin1String("ex")) {
             out += QLatin1String("<i>") + content + QLatin1String("</i>");
         } else if (name == QLatin1String("sa")) {

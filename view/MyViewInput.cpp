@@ -2,6 +2,8 @@
 // following and going back over links.
 #include "MyView.h"
 
+#include "PluckerCodes.h"
+
 #include <QAction>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -38,32 +40,32 @@ bool isOkKey(int key)
 
 void MyView::keyPressEvent(QKeyEvent *e)
 {
-    const int rot = rotationIndex(rotation);
+    const int rot = rotationIndex(m_settings.rotation);
     const int key = e->key();
 
-    if (translationShown) {
+    if (m_translation.isShown()) {
         e->accept();
         if (isOkKey(key)) {
-            translationShown = false;
+            m_translation.hide();
             pickupSettings();
         } else if (key == Qt::Key_Backspace) {
-            QString shorter = lookupWord;
+            QString shorter = m_translation.word();
             shorter.chop(shorter.isEmpty() ? 0 : 1);
             intTranslate(shorter);
         } else {
-            intTranslate(lookupWord + e->text());
+            intTranslate(m_translation.word() + e->text());
         }
         return;
     }
 
-    const bool running = autoScroll && scrolling;
+    const bool running = m_scroller.autoScroll() && m_scroller.scrolling();
     if (isOkKey(key) && (rot == 0 || rot == 1)) {
         if (running) {
             e->accept();
             scrollOff();  // the loop below, further up the stack, ends after the current line
             return;
         }
-        if (!autoScroll && !scrolling) {
+        if (!m_scroller.autoScroll() && !m_scroller.scrolling()) {
             e->accept();
             // The screen saver is held off while the text moves and let go however the scroll
             // ends, also when a resize stops it.
@@ -83,11 +85,11 @@ void MyView::keyPressEvent(QKeyEvent *e)
     int action = -1;
     switch (key) {
     case Qt::Key_B:
-        barVisible = !barVisible;
+        m_settings.barVisible = !m_settings.barVisible;
         pickupSettings();
         return;
     case Qt::Key_S:
-        stripHtml = !stripHtml;
+        m_settings.stripHtml = !m_settings.stripHtml;
         resumeSlot();
         return;
     case Qt::Key_Up: action = keytransUp[rot]; break;
@@ -96,7 +98,7 @@ void MyView::keyPressEvent(QKeyEvent *e)
     case Qt::Key_Right: action = keytransRight[rot]; break;
     default: return;
     }
-    if (!documentOpen)
+    if (!documentOpen())
         return;
     switch (action) {
     case PreviousPage: previousPage(); break;
@@ -108,118 +110,112 @@ void MyView::keyPressEvent(QKeyEvent *e)
 
 void MyView::changeFontSize(int delta)
 {
-    const int size = fontSize + delta;
+    const int size = m_settings.fontSize + delta;
     if (size < 8 || size > 24)
         return;
-    fontSize = size;
-    pageFont.setPixelSize(fontSize);
-    pageHistory[size_t(pageIndex)] = pageStart;
+    m_settings.fontSize = size;
+    m_pages.setCurrent(m_pageStart);
     pickupSettings();
 }
 
 void MyView::mousePressEvent(QMouseEvent *e)
 {
-    if (translationShown) {
-        translationShown = false;
+    if (m_translation.isShown()) {
+        m_translation.hide();
         pickupSettings();
         return;
     }
-    if (autoScroll && scrolling)
+    if (m_scroller.autoScroll() && m_scroller.scrolling())
         return;
     const int x = int(e->position().x());
     const int y = int(e->position().y());
     const int w = width();
     const int h = height();
     int px, py;
-    switch (rotationIndex(rotation)) {
+    switch (rotationIndex(m_settings.rotation)) {
     case 0: px = x, py = y; break;
     case 1: px = h - y, py = x; break;
     case 2: px = y, py = w - x; break;
     default: px = w - x, py = h - y; break;
     }
-    if (!documentOpen)
+    if (!documentOpen())
         return;
 
-    if (barVisible && py > paper.height() - 4 - barHeight) {
-        const qint64 clamped = std::clamp(px, 0, paper.width());
-        pageStart.position = paper.width() > 0 ? fileSize / paper.width() * clamped
-                                                     + fileSize % paper.width() * clamped / paper.width()
-                                               : 0;
-        lineNewParagraph = false;
-        historyDepth = 0;
-        file.seek(findPrevPageIndex(pageStart.position));
-        printPage();
+    if (m_settings.barVisible && py > m_paper.height() - 4 - m_barHeight) {
+        jumpToFraction(px);
         return;
     }
-
-    linkFound = false;
-    pickActive = true;
-    const qint64 before = pageStart.position;
-    const QString word = wordForXY(px, py);
-    pickActive = false;
-    if (linkFound) {
-        followLink(before);
-        return;
+    const PageWords::Word *word = m_words.wordAt(px, py, linePitch());
+    if (word) {
+        const qint64 target = linkTarget(word->linkRecord, word->linkParagraph);
+        if (target >= 0) {
+            followLink(m_pageStart.position, target);
+            return;
+        }
     }
-    if (internalDictionary)
-        intTranslate(word);
+    const QString text = word ? word->text : QString();
+    if (m_settings.internalDictionary)
+        intTranslate(text);
     else
-        translate(word);
+        translate(text);
 }
 
-void MyView::followLink(qint64 from)
+void MyView::mouseDoubleClickEvent(QMouseEvent *) {}
+
+// A tap on the progress bar: the page shown is the one that ends at the tapped fraction.
+void MyView::jumpToFraction(int px)
 {
-    if (linkBackCount == 0)
-        linkBackStack[0] = from;
-    lineNewParagraph = true;
-    historyDepth = 0;
-    findPluckerAttrBack(pageStart.position);
-    file.seek(pageStart.position);
-    linkBackIndex = (linkBackIndex + 1) % LinkBackSize;
-    if (linkBackCount < LinkBackSize)
-        ++linkBackCount;
-    linkBackStack[size_t(linkBackIndex)] = pageStart.position;
-    if (backAction)
-        backAction->setEnabled(true);
+    const qint64 size = m_document.size();
+    const qint64 clamped = std::clamp(px, 0, m_paper.width());
+    m_pageStart.position = m_paper.width() > 0
+                               ? size / m_paper.width() * clamped + size % m_paper.width() * clamped / m_paper.width()
+                               : 0;
+    m_lineNewParagraph = false;
+    m_pages.forget();
+    m_document.reader().seek(findPrevPageIndex(m_pageStart.position));
     printPage();
 }
 
-void MyView::mouseReleaseEvent(QMouseEvent *) {}
-void MyView::mouseDoubleClickEvent(QMouseEvent *) {}
-
 QString MyView::wordForXY(int x, int y)
 {
-    const int pitch = fontSize + lineSpacing;
-    for (int i = std::min(pageWordCount, MaxPageWords - 1) - 1; i >= 0; --i) {
-        const PageWord &w = pageWords[size_t(i)];
-        if (w.y > y + pitch || w.x > x)
-            continue;
-        if (!pluckerIndex.isEmpty() && (w.linkRecord != 0 || w.linkParagraph != 0)) {
-            for (const PluckerIndexEntry &entry : std::as_const(pluckerIndex)) {
-                if (entry.recordId == w.linkRecord && entry.paragraph == w.linkParagraph) {
-                    linkFound = true;
-                    pageStart.position = entry.offset;
-                    break;
-                }
-            }
-        }
-        return w.text;
+    const PageWords::Word *word = m_words.wordAt(x, y, linePitch());
+    return word ? word->text : QString();
+}
+
+qint64 MyView::linkTarget(uint16_t record, uint16_t paragraph) const
+{
+    if (record == 0 && paragraph == 0)
+        return -1;
+    for (const PluckerIndexEntry &entry : m_document.pluckerIndex()) {
+        if (entry.recordId == record && entry.paragraph == paragraph)
+            return entry.offset;
     }
-    return QString();
+    return -1;
+}
+
+void MyView::followLink(qint64 from, qint64 to)
+{
+    m_links.follow(from, to);
+    m_pageStart.position = to;
+    m_lineNewParagraph = true;
+    m_pages.forget();
+    findPluckerAttrBack(to);
+    m_document.reader().seek(to);
+    if (m_backAction)
+        m_backAction->setEnabled(true);
+    printPage();
 }
 
 void MyView::goLinkBack()
 {
-    if (linkBackCount == 0 || !documentOpen)
+    if (!m_links.canGoBack() || !documentOpen())
         return;
-    --linkBackCount;
-    linkBackIndex = (linkBackIndex + LinkBackSize - 1) % LinkBackSize;
-    if (linkBackCount == 0 && backAction)
-        backAction->setEnabled(false);
-    pageStart.position = linkBackStack[size_t(linkBackIndex)];
-    lineNewParagraph = true;
-    historyDepth = 0;
-    findPluckerAttrBack(pageStart.position);
-    file.seek(pageStart.position);
+    m_pageStart.position = m_links.goBack();
+    if (!m_links.canGoBack() && m_backAction)
+        m_backAction->setEnabled(false);
+    m_lineNewParagraph = true;
+    m_pages.forget();
+    findPluckerAttrBack(m_pageStart.position);
+    m_document.reader().seek(m_pageStart.position);
     printPage();
 }

@@ -1,0 +1,154 @@
+#include "ContentsScanner.h"
+
+#include "BookmarkFile.h"
+#include "Document.h"
+
+#include <QRegularExpression>
+
+namespace {
+constexpr int MaxHeadingLength = 50;
+// Only so much of a tag or anchor text is kept; the rest is read past.
+constexpr qsizetype MaxTagKept = 4096;
+constexpr qsizetype MaxTitleKept = 1024;
+
+bool isWhiteSpace(char32_t c)
+{
+    return c <= 0xFFFF && QChar(char16_t(c)).isSpace();
+}
+
+void append(QString &text, char32_t c)
+{
+    if (c <= 0xFFFF) {
+        text.append(QChar(char16_t(c)));
+    } else {
+        text.append(QChar(QChar::highSurrogate(c)));
+        text.append(QChar(QChar::lowSurrogate(c)));
+    }
+}
+
+struct Line
+{
+    QString start;  // the first MaxHeadingLength + 1 characters
+    bool blank = true;
+    bool tooLong = false;
+};
+} // namespace
+
+// Reads one line and past its line feed (a carriage return just before it is not part of the
+// line). Unless `wantText`, a line stops being read once it is known not to be blank.
+static Line readLine(Document &document, bool wantText)
+{
+    Line line;
+    qsizetype length = 0;
+    char32_t pendingCr = 0;
+    PositionedReader &file = document.reader();
+    while (!file.atEnd()) {
+        const char32_t c = document.readDecodedChar();
+        if (c == U'\n')
+            break;
+        if (pendingCr) {
+            append(line.start, pendingCr);
+            ++length;
+            pendingCr = 0;
+        }
+        if (c == U'\r') {
+            pendingCr = c;
+            continue;
+        }
+        if (!isWhiteSpace(c)) {
+            line.blank = false;
+            if (!wantText && file.canSkipBytes()) {
+                file.skipPast('\n');
+                return line;
+            }
+        }
+        if (length <= MaxHeadingLength)
+            append(line.start, c);
+        ++length;
+    }
+    line.tooLong = length > MaxHeadingLength;
+    return line;
+}
+
+void ContentsScanner::scan(BookmarkFileWriter &writer, const std::function<bool(int percent)> &progress)
+{
+    PositionedReader &file = m_document.reader();
+    const qint64 size = m_document.size();
+    file.seek(0);
+    int shown = 0;
+    while (!file.atEnd()) {
+        const int percent = size > 0 ? int(file.pos() / size * 100 + file.pos() % size * 100 / size) : 0;
+        if (percent != shown) {
+            shown = percent;
+            const qint64 scanAt = file.pos();
+            if (!progress(percent))
+                return;
+            file.seek(scanAt);
+        }
+        QString title;
+        qint64 position = 0;
+        const bool found = m_document.isHtml() ? nextAnchor(title, position) : nextHeadingLine(title, position);
+        title = title.trimmed();
+        if (!found || title.isEmpty())
+            continue;
+        writer.write(BookmarkRecord{title, QString::number(m_document.pageNumberOf(file.pos())),
+                                    QString::number(position), QStringLiteral("1")});
+    }
+}
+
+bool ContentsScanner::nextAnchor(QString &title, qint64 &position)
+{
+    static const QRegularExpression anchor(QStringLiteral("^[aA] "));
+    static const QRegularExpression named(QStringLiteral("\\s[nN][aA][mM][eE]="),
+                                          QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression closing(QStringLiteral("^\\/[aA]$"));
+    PositionedReader &file = m_document.reader();
+    bool collecting = false;
+    while (!file.atEnd()) {
+        if (!collecting && file.canSkipBytes()) {
+            if (!file.skipPast('<'))
+                break;
+        } else {
+            const char32_t c = m_document.readDecodedChar();
+            if (c != U'<') {
+                if (collecting && title.size() < MaxTitleKept)
+                    append(title, c);
+                continue;
+            }
+        }
+        QString tag;
+        while (!file.atEnd()) {
+            const char32_t t = m_document.readDecodedChar();
+            if (t == U'>')
+                break;
+            if (tag.size() < MaxTagKept)
+                append(tag, t);
+        }
+        if (anchor.match(tag).hasMatch()) {
+            if (named.match(tag).hasMatch()) {
+                collecting = true;
+                title.clear();
+                position = file.pos();
+            }
+        } else if (closing.match(tag).hasMatch()) {
+            return true;
+        }
+    }
+    return false;  // no closing anchor before the end: no entry
+}
+
+bool ContentsScanner::nextHeadingLine(QString &title, qint64 &position)
+{
+    PositionedReader &file = m_document.reader();
+    if (!readLine(m_document, false).blank)
+        return false;
+    Line line;
+    do {
+        position = file.pos();
+        line = readLine(m_document, true);
+    } while (line.blank && !file.atEnd());
+    if (line.tooLong)
+        return false;
+    title = line.start;
+    return true;
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "PluckerIndex.h"
+#include "PositionedReader.h"
+#include "Status.h"
+#include "toUnicode.h"
+
+#include <QString>
+#include <QVector>
+#include <cstdint>
+#include <memory>
+
+class SourcePreparer;
+
+// What the view reads a document as.
+enum class SourceKind : uint8_t {
+    PlainText,  // text (read as HTML too when the settings say every document is)
+    Html,       // a file named .html or .htm: always read with tags and entities
+    Plucker,    // a converted Plucker book: text carrying function codes
+};
+
+// The open document: the file really read (the document itself or its prepared copy), its
+// decoding and its kind. Positions are byte offsets into the file really read.
+class Document
+{
+public:
+    static constexpr qint64 NominalPageBytes = 2000;
+
+    Document();
+    ~Document();
+    Document(const Document &) = delete;
+    Document &operator=(const Document &) = delete;
+
+    // Closes the source read so far (deleting it if it was a prepared copy), then prepares `path`
+    // (archives unpacked, Palm books converted) and opens it at position 0. On failure nothing is
+    // open; the status carries the message to show, or is Ok with nothing open when the file
+    // itself could not be opened afterwards.
+    Status open(const QString &path);
+    // Closes the source; a prepared copy is deleted.
+    void close();
+    bool isOpen() const { return m_open; }
+
+    // "UTF-8", one of the built-in code pages, or a platform codec's name; anything else reads
+    // each byte as the character of the same value.
+    void setEncoding(const QString &name);
+    // Whether the text is read with HTML tags and entities: always for an HTML file, for any
+    // other when `everyDocument` (the strip-HTML setting) is on.
+    void setReadAsHtml(bool everyDocument) { m_html = everyDocument || m_kind == SourceKind::Html; }
+    bool isHtml() const { return m_html; }
+    SourceKind kind() const { return m_kind; }
+
+    // The next character, mapped through the selected code page.
+    char32_t readDecodedChar()
+    {
+        const char32_t c = m_reader.readChar();
+        if (m_codePage.index() < 0)
+            return c;
+        return m_codePage.getQChar(c <= 0xFF ? static_cast<unsigned char>(c) : 0).unicode();
+    }
+    PositionedReader &reader() { return m_reader; }
+    const PositionedReader &reader() const { return m_reader; }
+    qint64 position() const { return m_reader.pos(); }
+    const toUnicode &codePage() const { return m_codePage; }
+
+    qint64 size() const { return m_size; }
+    // The file counted in nominal pages of 2000 bytes, so page numbers do not depend on layout.
+    qint64 virtualPageCount() const { return m_size / NominalPageBytes; }
+    // position x virtualPageCount / size + 1, without overflow; 1 for an empty file.
+    qint64 pageNumberOf(qint64 position) const { return pageNumber(position, m_size); }
+    static qint64 pageNumber(qint64 position, qint64 size);
+
+    // Where each paragraph of a Plucker book starts; empty for other documents.
+    const QVector<PluckerIndexEntry> &pluckerIndex() const { return m_pluckerIndex; }
+
+private:
+    PositionedReader m_reader;
+    toUnicode m_codePage;
+    std::unique_ptr<SourcePreparer> m_preparer;
+    QVector<PluckerIndexEntry> m_pluckerIndex;
+    SourceKind m_kind = SourceKind::PlainText;
+    bool m_html = false;
+    bool m_open = false;
+    qint64 m_size = 0;
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "LayoutTypes.h"
+
+class PositionedReader;
+
+// Plucker function codes inside converted text: a 0x00 byte, a code byte, then zero to four
+// argument bytes. Codes and arguments are read as raw bytes, so they work under any encoding.
+namespace PluckerCodes {
+
+// Reads the code that follows a 0x00 just read, with its arguments, and applies it to `style`;
+// a font style code raises `lineFontIncrement` to the style's increment. Returns the character
+// that stands for the code in the text: a line feed for a line break, otherwise U+0000.
+char32_t pluckerDecode(PositionedReader &file, TextStyle &style, uint8_t &lineFontIncrement);
+
+// Rewrites `style` to the attributes in force at `pos`: link, font style, italic and underline
+// each take the value of the nearest code before `pos` within 15999 bytes, or keep theirs. Leaves
+// the file at `pos`.
+void findPluckerAttrBack(PositionedReader &file, qint64 pos, TextStyle &style);
+
+} // namespace PluckerCodes

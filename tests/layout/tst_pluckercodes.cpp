@@ -1,0 +1,110 @@
+// Plucker function codes read forward while fitting, and the attributes found scanning back.
+#include "LayoutFixture.h"
+#include "PalmBuilder.h"
+#include "PluckerCodes.h"
+
+#include <QtTest>
+
+using namespace PalmBuilder;
+
+class tst_PluckerCodes : public QObject
+{
+    Q_OBJECT
+
+    // Opens `paragraph` as the one paragraph of a Plucker book and fits its first line.
+    static void fitFirstLine(LayoutFixture &f, const QByteArray &paragraph, TextStyle &style)
+    {
+        f.open(QStringLiteral("book.pdb"), pluckerDocument(2, {pluckerTextRecord(2, {paragraph}, Packing::Raw)}));
+        QCOMPARE(f.document.kind(), SourceKind::Plucker);
+        f.fitter.readStringFit(2000, true, style);
+    }
+
+private Q_SLOTS:
+    void endOfParagraphResetsEverything()
+    {
+        LayoutFixture f;
+        TextStyle style;
+        fitFirstLine(f, "x" + Code::linkToRecord(5) + Code::italicOn() + Code::underlineOn() + Code::style(1) + "bold"
+                            + endOfParagraph() + "after", style);
+        QCOMPARE(f.fitter.lineTexts(), QStringList{"xbold"});
+        QVERIFY(f.fitter.nextLineNewParagraph());
+        QCOMPARE(f.fitter.lineFontIncrement(), uint8_t(2));
+        // The codes after the line feed are read with the next line.
+        f.fitter.readStringFit(2000, true, style);
+        QCOMPARE(f.fitter.lineWord(0).text, QStringLiteral("after"));
+        QCOMPARE(style.linkRecord, uint16_t(0));
+        QCOMPARE(style.penColor, QColor(Qt::black));
+        QVERIFY(!style.italic && !style.underline && !style.bold);
+        QCOMPARE(style.fontIncrement, uint8_t(0));
+        QCOMPARE(f.fitter.lineFontIncrement(), uint8_t(2));  // the heading was still in force at its start
+    }
+
+    void codesSetWordAttributes()
+    {
+        LayoutFixture f;
+        TextStyle style;
+        fitFirstLine(f, Code::linkToParagraph(0x0102, 3) + "link" + Code::endLink() + " " + Code::style(3) + "big "
+                            + Code::style(0) + "plain " + Code::make({0x83}) + "A" + Code::lineBreak() + "next", style);
+        const LineFitter &fit = f.fitter;
+        QCOMPARE(fit.lineTexts(), (QStringList{"link", "big", "plain", "A"}));
+        QCOMPARE(fit.lineWord(0).linkRecord, uint16_t(258));
+        QCOMPARE(fit.lineWord(0).linkParagraph, uint16_t(3));
+        QCOMPARE(fit.lineWord(0).penColor, QColor(Qt::blue));
+        QCOMPARE(fit.lineWord(1).fontIncrement, uint8_t(2));
+        QVERIFY(!fit.lineWord(1).bold);
+        QCOMPARE(fit.lineWord(2).fontIncrement, uint8_t(0));
+        QCOMPARE(fit.lineFontIncrement(), uint8_t(2));  // a later style 0 does not lower it
+        // An unknown code takes nothing but itself; a line break code ends the paragraph.
+        QVERIFY(fit.nextLineNewParagraph());
+    }
+
+    void truncatedCodeAtTheEnd()
+    {
+        LayoutFixture f;
+        f.open(QStringLiteral("cut.txt"), QByteArray("end") + Code::make({0x0C, 0x01}).left(3));
+        PositionedReader &file = f.document.reader();
+        file.seek(4);
+        TextStyle style;
+        uint8_t increment = 0;
+        PluckerCodes::pluckerDecode(file, style, increment);
+        QVERIFY(file.atEnd());
+        QCOMPARE(style.linkRecord, uint16_t(0x0100));  // missing argument bytes read as 0
+    }
+
+    void attributesFoundBackwards_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<bool>("italic");
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<int>("link");
+        QTest::newRow("nearer code wins") << (Code::italicOn() + "some" + Code::italicOff() + "text") << false
+                                          << false << 0;
+        QTest::newRow("italic within reach") << (Code::italicOn() + QByteArray(15000, 'a')) << true << false << 0;
+        QTest::newRow("italic out of reach keeps the old value") << (Code::italicOn() + QByteArray(16100, 'a'))
+                                                                 << false << false << 0;
+        QTest::newRow("style and link") << (Code::style(7) + Code::linkToRecord(9) + "ab") << false << true << 9;
+        QTest::newRow("style 8 decides nothing") << (Code::style(1) + "x" + Code::style(8) + "y") << false
+                                                 << false << 0;
+    }
+    void attributesFoundBackwards()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(bool, italic);
+        QFETCH(bool, bold);
+        QFETCH(int, link);
+        TestFolder folder;
+        const QByteArray text = "x" + before + "TARGET";
+        PositionedReader file;
+        QVERIFY(file.open(folder.write(QStringLiteral("back.txt"), text)).isOk());
+        TextStyle style;
+        const qint64 pos = text.indexOf("TARGET");
+        PluckerCodes::findPluckerAttrBack(file, pos, style);
+        QCOMPARE(style.italic, italic);
+        QCOMPARE(style.bold, bold);
+        QCOMPARE(int(style.linkRecord), link);
+        QCOMPARE(file.pos(), pos);
+    }
+};
+
+QTEST_MAIN(tst_PluckerCodes)
+#include "tst_pluckercodes.moc"

@@ -1,0 +1,283 @@
+// Paging: composing a page from fitted lines, moving forward, and working out the page before.
+// Pages already shown come back from the page history; otherwise the previous page is found by
+// fitting lines forward from an earlier paragraph start with the same fitter, so it breaks its
+// lines where forward reading does.
+#include "MyView.h"
+
+#include "PluckerCodes.h"
+
+#include <QPainter>
+#include <algorithm>
+
+namespace {
+// A text may have no paragraph marks at all. The backward search then takes the line starts
+// found by fitting from this far back, so a computed page never re-fits more than this.
+constexpr qint64 MaxBackwardReach = 128 * 1024;
+// Only "p" matters when looking for a paragraph tag; longer tag text is not read to its end.
+constexpr int MaxTagScan = 4;
+} // namespace
+
+void MyView::readStringFit()
+{
+    m_fitter.readStringFit(m_paper.width(), m_lineNewParagraph, m_lineStartStyle);
+}
+
+int MyView::textBottom() const
+{
+    return m_paper.height() - (m_settings.barVisible ? m_barHeight : 0);
+}
+
+void MyView::printPage()
+{
+    if (!documentOpen())
+        return;
+    m_pageStart.paragraph = m_lineNewParagraph;
+    m_pageStart.position = m_document.reader().pos();
+    m_pageStart.setStyle(m_lineStartStyle);
+    m_pages.setCurrent(m_pageStart);
+    if (m_pageObserver)
+        m_pageObserver(m_pageStart.position);
+
+    clearPaper();
+    m_words.clear();
+    const int bottom = textBottom();
+    QPainter painter(&m_paper);
+    m_painter.begin(&painter);
+    while (!m_document.reader().atEnd()) {
+        if (!placeNextLine(bottom) || m_penY >= bottom)
+            break;
+    }
+    m_painter.end();
+    painter.end();
+    paintProgressBar();
+    showIt();
+}
+
+bool MyView::placeNextLine(int bottom)
+{
+    m_penX = m_settings.pageMargin + (m_lineNewParagraph ? m_settings.paragraphIndent : 0);
+    const bool startParagraph = m_lineNewParagraph;
+    const qint64 startPosition = m_document.reader().pos();
+    const TextStyle startStyle = m_lineStartStyle;
+    readStringFit();
+    m_penY += m_fitter.lineFontIncrement();
+    if (m_penY >= bottom) {
+        // The line does not fit: it begins the next page.
+        m_lineNewParagraph = startParagraph;
+        m_document.reader().seek(startPosition);
+        m_lineStartStyle = startStyle;
+        return false;
+    }
+    if (m_lineObserver)
+        m_lineObserver(startPosition, startParagraph, m_fitter.lineTexts());
+    // A line holding only the empty word of a line feed is not drawn but takes its height.
+    if (!m_fitter.lineWord(0).text.isEmpty())
+        printLine();
+    m_lineNewParagraph = m_fitter.nextLineNewParagraph();
+    m_penY += linePitch();
+    return true;
+}
+
+void MyView::printLine()
+{
+    const int count = m_fitter.lineWordCount();
+    const bool justified = m_settings.justifyLines && !m_fitter.nextLineNewParagraph();
+    const int spaceWidth = m_fitter.layout().spaceWidth;
+    for (int i = 0; i < count; ++i) {
+        const LineWord &word = m_fitter.lineWord(i);
+        const WordFonts::Face &face = m_fonts.face(word.bold, word.italic, word.underline, word.fontIncrement);
+        if (!m_scroller.autoScroll())
+            m_words.add(word.text, m_penX, m_penY, word.linkRecord, word.linkParagraph);
+        const QColor color = word.penColor.isValid() ? word.penColor : QColor(Qt::black);
+        m_penX += m_painter.draw(word.text, m_penX, m_penY, face, color);
+        if (i < count - 1)
+            m_penX += justified ? word.gap : spaceWidth;
+    }
+    m_painter.flush();
+}
+
+void MyView::paintProgressBar()
+{
+    if (!m_settings.barVisible || m_paper.isNull())
+        return;
+    const qint64 end = m_document.reader().pos();
+    const qint64 size = m_document.size();
+    const int barLength = size > 0 ? int(end * m_paper.width() / size) : 0;
+    m_barPixmap.fill(Qt::yellow);
+    {
+        QPainter bar(&m_barPixmap);
+        if (barLength > 0) {
+            bar.setPen(QPen(Qt::red, m_barHeight * 2, Qt::SolidLine, Qt::FlatCap));
+            bar.drawLine(0, 0, barLength, 0);
+        }
+        bar.setPen(Qt::black);
+        bar.setFont(m_barFont);
+        bar.drawText(m_paper.width() - 16, m_barHeight, QString::number(getPageNumber()));
+    }
+    QPainter onPaper(&m_paper);
+    onPaper.drawPixmap(0, m_paper.height() - m_barHeight, m_barPixmap);
+}
+
+void MyView::showPageAt(const PageStart &start)
+{
+    if (!documentOpen())
+        return;
+    m_pages.forget();
+    restoreFrom(start);
+    printPage();
+}
+
+void MyView::nextPage()
+{
+    if (!documentOpen() || m_document.reader().atEnd())
+        return;
+    m_pages.advance();
+    printPage();
+}
+
+void MyView::previousPage()
+{
+    if (!documentOpen())
+        return;
+    if (m_pages.depth() == 0) {
+        m_document.reader().seek(findPrevPageIndex(m_pageStart.position));
+        printPage();
+        return;
+    }
+    restoreFrom(m_pages.goBack());
+    printPage();
+}
+
+int MyView::linesPerPage() const
+{
+    return std::max(1, textBottom() / std::max(1, linePitch()));
+}
+
+qint64 MyView::findPrevPageIndex(qint64 pos)
+{
+    if (!documentOpen())
+        return -1;
+    PositionedReader &file = m_document.reader();
+    const int perPage = linesPerPage();
+    m_lineNewParagraph = true;
+    m_lineStartStyle.penColor = Qt::black;
+    if (m_document.kind() == SourceKind::Plucker) {
+        m_lineStartStyle = TextStyle{};
+    } else {
+        m_lineStartStyle.bold = m_settings.fontBold;
+        m_lineStartStyle.italic = m_settings.fontItalic;
+        m_lineStartStyle.underline = false;
+        m_lineStartStyle.fontIncrement = 0;
+    }
+    const TextStyle styleAtSearch = m_lineStartStyle;
+    m_backwardFloor = std::max<qint64>(0, pos - MaxBackwardReach);
+
+    // Only the last perPage + 1 line starts are ever needed: keep them in a ring.
+    const size_t ringSize = size_t(perPage) + 1;
+    if (m_lineStarts.size() < ringSize)
+        m_lineStarts.resize(ringSize);
+    qint64 result = 0;
+    qint64 start = pos;
+    for (;;) {
+        start = findNewParagraphBack(start);
+        file.seek(start);
+        // A paragraph mark or the start of the file begins a paragraph; the reach limit does not.
+        m_lineNewParagraph = !(start == m_backwardFloor && start > 0);
+        m_lineStartStyle = styleAtSearch;
+        qint64 n = 0;
+        while (file.pos() < pos) {
+            const qint64 before = file.pos();
+            m_lineStarts[size_t(n % qint64(ringSize))] = LineStart{before, m_lineNewParagraph};
+            readStringFit();
+            ++n;
+            m_lineNewParagraph = m_fitter.nextLineNewParagraph();
+            if (file.pos() <= before)
+                break;
+        }
+        if (n > perPage) {
+            const LineStart &found = m_lineStarts[size_t((n - perPage) % qint64(ringSize))];
+            result = found.position;
+            m_lineNewParagraph = found.paragraph;
+            break;
+        }
+        if (start == 0 || start == m_backwardFloor) {
+            result = start;
+            m_lineNewParagraph = start == 0;
+            break;
+        }
+    }
+    m_backwardFloor = 0;
+    m_lineStartStyle = styleAtSearch;
+    if (result == 0)
+        m_lineNewParagraph = true;
+    if (m_document.kind() == SourceKind::Plucker && result > 0)
+        findPluckerAttrBack(result);
+    return result;
+}
+
+qint64 MyView::findNewParagraphBack(qint64 pos)
+{
+    if (!documentOpen())
+        return -1;
+    PositionedReader &file = m_document.reader();
+    const qint64 resume = std::max<qint64>(0, pos - 2);
+    qint64 p = resume;
+    qint64 answer = 0;
+    for (;;) {
+        const qint64 q = p - 1;
+        if (q < 1) {
+            answer = 0;
+            break;
+        }
+        if (q < m_backwardFloor) {
+            answer = m_backwardFloor;
+            break;
+        }
+        file.seek(q);
+        char32_t c = m_document.readDecodedChar();
+        bool mark = false;
+        if (m_document.isHtml()) {
+            if (c == U'<') {
+                QString tag;
+                for (int i = 0; i < MaxTagScan && !file.atEnd(); ++i) {
+                    const char32_t t = file.readChar();
+                    if (t == U'>')
+                        break;
+                    tag.append(QChar(char16_t(t <= 0xFFFF ? t : 0xFFFD)));
+                }
+                mark = tag.toLower() == QLatin1String("p");
+            }
+        } else {
+            if (c == U'\r' && m_settings.crConvert)
+                c = U'\n';
+            if (c == U'\n') {
+                if (m_document.kind() == SourceKind::Plucker) {
+                    mark = true;
+                    for (qint64 b = std::max<qint64>(0, q - 6); b < q; ++b) {
+                        file.seek(b);
+                        if (m_document.readDecodedChar() == 0) {
+                            mark = false;  // the line feed is an argument of a function code
+                            break;
+                        }
+                    }
+                } else if (m_settings.reparagraph) {
+                    mark = m_fitter.checkNewParagraph();
+                } else {
+                    mark = true;
+                }
+            }
+        }
+        if (mark) {
+            answer = q;
+            break;
+        }
+        p = q;
+    }
+    file.seek(resume);
+    return answer;
+}
+
+void MyView::findPluckerAttrBack(qint64 pos)
+{
+    PluckerCodes::findPluckerAttrBack(m_document.reader(), pos, m_lineStartStyle);
+}
