@@ -62,97 +62,129 @@ void TranslationPage::lookUp(const QString &word, const QString &dictionaryPath)
                        : QStringLiteral("Closest translation");
 }
 
+namespace {
+
+// Writes the page mark-up of the entry below the title: b and /b switch the weight, p starts a
+// line, /p ends a run, hr/ draws a rule, help moves to the foot of the page. Lines break between
+// any two characters.
+class BodyWriter
+{
+public:
+    BodyWriter(QPainter &painter, QFont font, const QPixmap &paper, const TranslationPage::Geometry &g, int y,
+               bool failed)
+        : m_painter(painter), m_font(font), m_metrics(font), m_paper(paper), m_g(g), m_pitch(g.fontSize + g.lineSpacing),
+          m_x(g.pageMargin), m_y(y), m_failed(failed)
+    {
+    }
+
+    void write(const QString &body)
+    {
+        for (qsizetype i = 0; i < body.size(); ++i) {
+            if (body[i] != QLatin1Char('<')) {
+                addChar(body[i]);
+                continue;
+            }
+            const qsizetype end = body.indexOf(QLatin1Char('>'), i + 1);
+            if (end < 0)
+                break;
+            tag(body.mid(i + 1, end - i - 1).toLower());
+            i = end;
+        }
+        flush();
+    }
+
+private:
+    void addChar(QChar c)
+    {
+        const int w = m_metrics.horizontalAdvance(c);
+        if (m_x + m_pendingWidth + w > m_paper.width() - 2 * m_g.pageMargin) {
+            flush();
+            m_pending = c;
+            m_pendingWidth = w;
+            m_x = m_g.pageMargin;
+            m_y += m_pitch;
+        } else {
+            m_pending += c;
+            m_pendingWidth += w;
+        }
+    }
+    void flush()
+    {
+        if (!m_pending.isEmpty())
+            m_painter.drawText(m_x, m_y, m_pending);
+    }
+    void endRun()
+    {
+        flush();
+        m_pending.clear();
+        m_pendingWidth = 0;
+    }
+    void tag(const QString &tag)
+    {
+        if (tag == QLatin1String("b") || tag == QLatin1String("/b")) {
+            flush();
+            m_x += m_pendingWidth;
+            m_pending.clear();
+            m_pendingWidth = 0;
+            m_font.setWeight(tag == QLatin1String("b") ? QFont::Bold : QFont::Normal);
+            m_painter.setFont(m_font);
+            m_metrics = QFontMetrics(m_font);
+        } else if (tag == QLatin1String("p")) {
+            m_x = m_g.pageMargin;
+            m_y += m_pitch;
+        } else if (tag == QLatin1String("/p")) {
+            endRun();
+        } else if (tag == QLatin1String("hr/")) {
+            endRun();
+            m_x = m_g.pageMargin;
+            m_y += m_pitch;
+            const QPen keep = m_painter.pen();
+            m_painter.setPen(QPen(Qt::black, 3, Qt::SolidLine));
+            m_painter.drawLine(m_g.pageMargin, m_y, m_paper.width() - m_g.pageMargin, m_y);
+            m_painter.setPen(m_failed ? keep : QPen(Qt::black));  // an error stays red
+            m_y += m_pitch;
+        } else if (tag == QLatin1String("help")) {
+            m_x = m_g.pageMargin;
+            m_y = m_paper.height() - 3 * m_g.fontSize - 3 * m_g.lineSpacing;
+        }
+    }
+
+    QPainter &m_painter;
+    QFont m_font;
+    QFontMetrics m_metrics;
+    const QPixmap &m_paper;
+    const TranslationPage::Geometry &m_g;
+    int m_pitch;
+    int m_x;
+    int m_y;
+    bool m_failed;
+    QString m_pending;  // characters not drawn yet, starting at m_x
+    int m_pendingWidth = 0;
+};
+
+} // namespace
+
 void TranslationPage::draw(QPixmap &paper, const Geometry &g) const
 {
     paper.fill(Qt::white);
     const int pitch = g.fontSize + g.lineSpacing;
-    const int pageMargin = g.pageMargin;
-    const bool failed = m_failed;
-    const QString &body = m_body;
     QFont font = g.font;
     font.setUnderline(false);
+    font.setItalic(false);
     QPainter painter(&paper);
 
     font.setWeight(QFont::Normal);
-    font.setItalic(false);
     painter.setFont(font);
     painter.setPen(Qt::blue);
-    painter.drawText(pageMargin, pitch, m_word);
+    painter.drawText(g.pageMargin, pitch, m_word);
 
     font.setWeight(QFont::Bold);
     painter.setFont(font);
-    painter.setPen(failed ? Qt::red : Qt::black);
+    painter.setPen(m_failed ? Qt::red : Qt::black);
     const int titleY = 2 * pitch + 4;
-    painter.drawText(pageMargin, titleY, m_title);
+    painter.drawText(g.pageMargin, titleY, m_title);
 
     font.setWeight(QFont::Normal);
     painter.setFont(font);
-    QFontMetrics metrics(font);
-    const int limit = paper.width() - 2 * pageMargin;
-    int x = pageMargin;
-    int y = titleY + pitch;
-    QString pending;
-    int pendingWidth = 0;
-    auto flush = [&] {
-        if (!pending.isEmpty())
-            painter.drawText(x, y, pending);
-    };
-    auto setWeight = [&](QFont::Weight weight) {
-        font.setWeight(weight);
-        painter.setFont(font);
-        metrics = QFontMetrics(font);
-    };
-
-    for (qsizetype i = 0; i < body.size(); ++i) {
-        const QChar c = body[i];
-        if (c != QLatin1Char('<')) {
-            const int w = metrics.horizontalAdvance(c);
-            if (x + pendingWidth + w > limit) {
-                // Lines break between any two characters.
-                flush();
-                pending = c;
-                pendingWidth = w;
-                x = pageMargin;
-                y += pitch;
-            } else {
-                pending += c;
-                pendingWidth += w;
-            }
-            continue;
-        }
-        const qsizetype end = body.indexOf(QLatin1Char('>'), i + 1);
-        if (end < 0)
-            break;
-        const QString tag = body.mid(i + 1, end - i - 1).toLower();
-        i = end;
-        if (tag == QLatin1String("b") || tag == QLatin1String("/b")) {
-            flush();
-            x += pendingWidth;
-            pending.clear();
-            pendingWidth = 0;
-            setWeight(tag == QLatin1String("b") ? QFont::Bold : QFont::Normal);
-        } else if (tag == QLatin1String("p")) {
-            x = pageMargin;
-            y += pitch;
-        } else if (tag == QLatin1String("/p")) {
-            flush();
-            pending.clear();
-            pendingWidth = 0;
-        } else if (tag == QLatin1String("hr/")) {
-            flush();
-            pending.clear();
-            pendingWidth = 0;
-            x = pageMargin;
-            y += pitch;
-            const QPen keep = painter.pen();
-            painter.setPen(QPen(Qt::black, 3, Qt::SolidLine));
-            painter.drawLine(pageMargin, y, paper.width() - pageMargin, y);
-            painter.setPen(failed ? keep : QPen(Qt::black));
-            y += pitch;
-        } else if (tag == QLatin1String("help")) {
-            x = pageMargin;
-            y = paper.height() - 3 * g.fontSize - 3 * g.lineSpacing;
-        }
-    }
-    flush();
+    BodyWriter(painter, font, paper, g, titleY + pitch, m_failed).write(m_body);
 }

@@ -13,14 +13,9 @@
 #include <QTextStream>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 namespace {
-
-struct Options
-{
-    QCommandLineParser parser;
-    QString document;
-};
 
 int intValue(const QCommandLineParser &p, const QString &name, bool *ok)
 {
@@ -84,16 +79,9 @@ bool applyEvents(MyView *view, const QString &list, QTextStream &err)
     return true;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// Every option folium-render takes.
+void defineOptions(QCommandLineParser &p)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("folium-render"));
-
-    QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral("Renders pages of a document with the reading view."));
     p.addHelpOption();
     p.addPositionalArgument(QStringLiteral("document"), QStringLiteral("The document to lay out."));
@@ -129,29 +117,11 @@ int main(int argc, char **argv)
     p.addOption({QStringLiteral("contents"), QStringLiteral("Write the document's contents file, as Build Contents does."),
                  QStringLiteral("file")});
     p.addOption({QStringLiteral("lines"), QStringLiteral("Print PAGE and LINE rows for every page drawn.")});
-    p.process(app);
+}
 
-    QTextStream err(stderr);
-    QTextStream out(stdout);
-    if (p.positionalArguments().size() != 1) {
-        err << "usage: folium-render [options] DOCUMENT (see --help)\n";
-        return 2;
-    }
-    const QString document = p.positionalArguments().first();
-    const QFileInfo info(document);
-    if (!info.exists() || !info.isFile() || !info.isReadable()) {
-        err << "folium-render: cannot read " << document << "\n";
-        return 1;
-    }
-
-    QMainWindow window;
-    auto *view = new MyView(&window, "view");
-    window.setCentralWidget(view);
-
-    bool ok = true;
-    const int width = intValue(p, QStringLiteral("width"), &ok);
-    const int height = intValue(p, QStringLiteral("height"), &ok);
-    ReaderSettings settings = view->settings();
+// The reader's settings changed by the options given; `ok` turns false for a malformed number.
+ReaderSettings settingsFrom(const QCommandLineParser &p, ReaderSettings settings, bool &ok)
+{
     auto setInt = [&](const char *name, int &member) {
         if (p.isSet(QString::fromLatin1(name)))
             member = intValue(p, QString::fromLatin1(name), &ok);
@@ -178,23 +148,102 @@ int main(int argc, char **argv)
     applySwitch(p, QStringLiteral("reparagraph"), settings.reparagraph);
     applySwitch(p, QStringLiteral("bar"), settings.barVisible);
     applySwitch(p, QStringLiteral("strip-html"), settings.stripHtml);
-    view->setSettings(settings);
-    int page = 1;
-    qint64 position = -1;
-    if (p.isSet(QStringLiteral("page")))
-        page = intValue(p, QStringLiteral("page"), &ok);
-    if (p.isSet(QStringLiteral("position"))) {
-        position = p.value(QStringLiteral("position")).toLongLong(&ok);
-        ok = ok && position >= 0;
+    return settings;
+}
+
+// PAGE rows for every page laid out from now on, LINE rows for every line placed.
+void printRows(MyView *view, QTextStream &out)
+{
+    auto pagesDrawn = std::make_shared<int>(0);
+    view->setPageObserver([&out, pagesDrawn](qint64 start) { out << "PAGE " << ++*pagesDrawn << ' ' << start << '\n'; });
+    view->setLineObserver([&out](qint64 start, bool paragraph, const QStringList &words) {
+        out << "LINE " << start << ' ' << (paragraph ? 1 : 0) << ' ' << words.join(QLatin1Char(' ')) << '\n';
+    });
+}
+
+// The page asked for: the one laid out from --position, or the --page'th from the start.
+void showFirstPage(MyView *view, qint64 position, int page)
+{
+    if (position >= 0) {
+        PageStart start;
+        start.position = position;
+        start.paragraph = true;
+        start.penColor = Qt::black;
+        start.bold = view->settings().fontBold;
+        start.italic = view->settings().fontItalic;
+        view->showPageAt(start);
+        return;
     }
-    if (!ok || width <= 0 || height <= 0 || page < 1) {
+    view->resizePixmapSlot();  // the first page again, from the page history
+    for (int i = 1; i < page && !view->atEnd(); ++i)
+        view->nextPage();
+}
+
+// --name, --contents and --out, once the events have run.
+int writeOutputs(const QCommandLineParser &p, MyView *view, QTextStream &out, QTextStream &err)
+{
+    if (p.isSet(QStringLiteral("name")))
+        out << "NAME " << view->getBookmarkName() << "\nPAGENO " << view->getPageNumber() << '\n';
+    out.flush();
+    if (p.isSet(QStringLiteral("contents"))) {
+        const QString file = p.value(QStringLiteral("contents"));
+        view->generateContents(file);
+        if (!QFileInfo::exists(file)) {
+            err << "folium-render: cannot write " << file << "\n";
+            return 1;
+        }
+    }
+    if (p.isSet(QStringLiteral("out"))) {
+        const QString file = p.value(QStringLiteral("out"));
+        if (!view->grab().save(file, "PNG")) {
+            err << "folium-render: cannot write " << file << "\n";
+            return 1;
+        }
+    }
+    return EXIT_SUCCESS;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("folium-render"));
+    QCommandLineParser p;
+    defineOptions(p);
+    p.process(app);
+
+    QTextStream err(stderr);
+    QTextStream out(stdout);
+    if (p.positionalArguments().size() != 1) {
+        err << "usage: folium-render [options] DOCUMENT (see --help)\n";
+        return 2;
+    }
+    const QString document = p.positionalArguments().first();
+    const QFileInfo info(document);
+    if (!info.exists() || !info.isFile() || !info.isReadable()) {
+        err << "folium-render: cannot read " << document << "\n";
+        return 1;
+    }
+
+    QMainWindow window;
+    auto *view = new MyView(&window, "view");
+    window.setCentralWidget(view);
+    bool ok = true;
+    const int width = intValue(p, QStringLiteral("width"), &ok);
+    const int height = intValue(p, QStringLiteral("height"), &ok);
+    view->setSettings(settingsFrom(p, view->settings(), ok));
+    const int page = p.isSet(QStringLiteral("page")) ? intValue(p, QStringLiteral("page"), &ok) : 1;
+    const qint64 position = p.isSet(QStringLiteral("position")) ? p.value(QStringLiteral("position")).toLongLong(&ok) : -1;
+    if (!ok || width <= 0 || height <= 0 || page < 1 || (p.isSet(QStringLiteral("position")) && position < 0)) {
         err << "folium-render: an option has a value that is not a valid number\n";
         return 2;
     }
 
     QString failure;
     setWarningSink([&failure](QWidget *, const QString &, const QString &text) { failure = text; });
-
     view->setFixedSize(width, height);
     // A window that is shown (though never on a screen) gets its resize events now, not in the
     // middle of the events below.
@@ -209,46 +258,10 @@ int main(int argc, char **argv)
     }
     // Rows are printed for the pages laid out from here on; the page drawn by opening is laid out
     // again as page 1.
-    int pagesDrawn = 0;
-    if (p.isSet(QStringLiteral("lines"))) {
-        view->setPageObserver([&](qint64 start) { out << "PAGE " << ++pagesDrawn << ' ' << start << '\n'; });
-        view->setLineObserver([&](qint64 start, bool paragraph, const QStringList &words) {
-            out << "LINE " << start << ' ' << (paragraph ? 1 : 0) << ' ' << words.join(QLatin1Char(' ')) << '\n';
-        });
-    }
-    if (position >= 0) {
-        PageStart start;
-        start.position = position;
-        start.paragraph = true;
-        start.penColor = Qt::black;
-        start.bold = settings.fontBold;
-        start.italic = settings.fontItalic;
-        view->showPageAt(start);
-    } else {
-        view->resizePixmapSlot();  // the first page again, from the page history
-        for (int i = 1; i < page && !view->atEnd(); ++i)
-            view->nextPage();
-    }
+    if (p.isSet(QStringLiteral("lines")))
+        printRows(view, out);
+    showFirstPage(view, position, page);
     if (!applyEvents(view, p.value(QStringLiteral("events")), err))
         return 2;
-    if (p.isSet(QStringLiteral("name")))
-        out << "NAME " << view->getBookmarkName() << "\nPAGENO " << view->getPageNumber() << '\n';
-    out.flush();
-    if (p.isSet(QStringLiteral("contents"))) {
-        const QString file = p.value(QStringLiteral("contents"));
-        view->generateContents(file);
-        if (!QFileInfo::exists(file)) {
-            err << "folium-render: cannot write " << file << "\n";
-            return 1;
-        }
-    }
-
-    if (p.isSet(QStringLiteral("out"))) {
-        const QString file = p.value(QStringLiteral("out"));
-        if (!view->grab().save(file, "PNG")) {
-            err << "folium-render: cannot write " << file << "\n";
-            return 1;
-        }
-    }
-    return EXIT_SUCCESS;
+    return writeOutputs(p, view, out, err);
 }

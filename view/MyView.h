@@ -143,11 +143,14 @@ private:
     int linePitch() const { return m_settings.fontSize + m_settings.lineSpacing; }
     int linesPerPage() const;
     int textBottom() const;
+    void translationKey(QKeyEvent *event);
+    bool scrollKey(QKeyEvent *event);
     void changeFontSize(int delta);
     void jumpToFraction(int px);
     void followLink(qint64 from, qint64 to);
     // Where a link drawn on the page leads; -1 when it leads nowhere known.
     qint64 linkTarget(uint16_t record, uint16_t paragraph) const;
+    bool isParagraphMark(qint64 q);
     void layOutRecordingLines(int textBottom);
     void scrollLine(QPixmap &strip, int screenY);
     void revealStep(const QPixmap &strip, int screenY, int step);

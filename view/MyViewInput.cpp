@@ -40,50 +40,18 @@ bool isOkKey(int key)
 
 void MyView::keyPressEvent(QKeyEvent *e)
 {
-    const int rot = rotationIndex(m_settings.rotation);
-    const int key = e->key();
-
     if (m_translation.isShown()) {
         e->accept();
-        if (isOkKey(key)) {
-            m_translation.hide();
-            pickupSettings();
-        } else if (key == Qt::Key_Backspace) {
-            QString shorter = m_translation.word();
-            shorter.chop(shorter.isEmpty() ? 0 : 1);
-            intTranslate(shorter);
-        } else {
-            intTranslate(m_translation.word() + e->text());
-        }
+        translationKey(e);
         return;
     }
-
-    const bool running = m_scroller.autoScroll() && m_scroller.scrolling();
-    if (isOkKey(key) && (rot == 0 || rot == 1)) {
-        if (running) {
-            e->accept();
-            scrollOff();  // the loop below, further up the stack, ends after the current line
-            return;
-        }
-        if (!m_scroller.autoScroll() && !m_scroller.scrolling()) {
-            e->accept();
-            // The screen saver is held off while the text moves and let go however the scroll
-            // ends, also when a resize stops it.
-            QPointer<MyView> alive(this);
-            sendScreenSaverMode(2);
-            scrollOn();
-            if (alive)
-                sendScreenSaverMode(100);
-            return;
-        }
-    } else if (running) {
-        e->accept();  // keys are swallowed while the text scrolls
+    if (scrollKey(e))
         return;
-    }
     e->ignore();  // the main window acts on these keys too
 
+    const int rot = rotationIndex(m_settings.rotation);
     int action = -1;
-    switch (key) {
+    switch (e->key()) {
     case Qt::Key_B:
         m_settings.barVisible = !m_settings.barVisible;
         pickupSettings();
@@ -106,6 +74,50 @@ void MyView::keyPressEvent(QKeyEvent *e)
     case SmallerFont: changeFontSize(-1); break;
     case LargerFont: changeFontSize(+1); break;
     }
+}
+
+// On the translation page keys edit the looked-up word; OK returns to the document.
+void MyView::translationKey(QKeyEvent *e)
+{
+    if (isOkKey(e->key())) {
+        m_translation.hide();
+        pickupSettings();
+    } else if (e->key() == Qt::Key_Backspace) {
+        QString shorter = m_translation.word();
+        shorter.chop(shorter.isEmpty() ? 0 : 1);
+        intTranslate(shorter);
+    } else {
+        intTranslate(m_translation.word() + e->text());
+    }
+}
+
+// OK starts and stops auto-scroll at rotations 0 and -90; while the text moves every other key
+// is swallowed. True when the key was taken here.
+bool MyView::scrollKey(QKeyEvent *e)
+{
+    const int rot = rotationIndex(m_settings.rotation);
+    const bool running = m_scroller.autoScroll() && m_scroller.scrolling();
+    if (!isOkKey(e->key()) || (rot != 0 && rot != 1)) {
+        if (running)
+            e->accept();
+        return running;
+    }
+    if (running) {
+        e->accept();
+        scrollOff();  // the loop further up the stack ends after the current line
+        return true;
+    }
+    if (m_scroller.autoScroll() || m_scroller.scrolling())
+        return false;
+    e->accept();
+    // The screen saver is held off while the text moves and let go however the scroll ends, also
+    // when a resize stops it.
+    QPointer<MyView> alive(this);
+    sendScreenSaverMode(2);
+    scrollOn();
+    if (alive)
+        sendScreenSaverMode(100);
+    return true;
 }
 
 void MyView::changeFontSize(int delta)

@@ -221,60 +221,53 @@ qint64 MyView::findNewParagraphBack(qint64 pos)
         return -1;
     PositionedReader &file = m_document.reader();
     const qint64 resume = std::max<qint64>(0, pos - 2);
-    qint64 p = resume;
     qint64 answer = 0;
-    for (;;) {
-        const qint64 q = p - 1;
-        if (q < 1) {
-            answer = 0;
-            break;
-        }
+    for (qint64 q = resume - 1; q >= 1; --q) {
         if (q < m_backwardFloor) {
             answer = m_backwardFloor;
             break;
         }
-        file.seek(q);
-        char32_t c = m_document.readDecodedChar();
-        bool mark = false;
-        if (m_document.isHtml()) {
-            if (c == U'<') {
-                QString tag;
-                for (int i = 0; i < MaxTagScan && !file.atEnd(); ++i) {
-                    const char32_t t = file.readChar();
-                    if (t == U'>')
-                        break;
-                    tag.append(QChar(char16_t(t <= 0xFFFF ? t : 0xFFFD)));
-                }
-                mark = tag.toLower() == QLatin1String("p");
-            }
-        } else {
-            if (c == U'\r' && m_settings.crConvert)
-                c = U'\n';
-            if (c == U'\n') {
-                if (m_document.kind() == SourceKind::Plucker) {
-                    mark = true;
-                    for (qint64 b = std::max<qint64>(0, q - 6); b < q; ++b) {
-                        file.seek(b);
-                        if (m_document.readDecodedChar() == 0) {
-                            mark = false;  // the line feed is an argument of a function code
-                            break;
-                        }
-                    }
-                } else if (m_settings.reparagraph) {
-                    mark = m_fitter.checkNewParagraph();
-                } else {
-                    mark = true;
-                }
-            }
-        }
-        if (mark) {
+        if (isParagraphMark(q)) {
             answer = q;
             break;
         }
-        p = q;
     }
     file.seek(resume);
     return answer;
+}
+
+// Whether the character at q marks a paragraph for the backward search: a bare p tag in HTML, a
+// line feed that is not a Plucker code's argument, or one after which a paragraph starts.
+bool MyView::isParagraphMark(qint64 q)
+{
+    PositionedReader &file = m_document.reader();
+    file.seek(q);
+    char32_t c = m_document.readDecodedChar();
+    if (m_document.isHtml()) {
+        if (c != U'<')
+            return false;
+        QString tag;
+        for (int i = 0; i < MaxTagScan && !file.atEnd(); ++i) {
+            const char32_t t = file.readChar();
+            if (t == U'>')
+                break;
+            tag.append(QChar(char16_t(t <= 0xFFFF ? t : 0xFFFD)));
+        }
+        return tag.toLower() == QLatin1String("p");
+    }
+    if (c == U'\r' && m_settings.crConvert)
+        c = U'\n';
+    if (c != U'\n')
+        return false;
+    if (m_document.kind() == SourceKind::Plucker) {
+        for (qint64 b = std::max<qint64>(0, q - 6); b < q; ++b) {
+            file.seek(b);
+            if (m_document.readDecodedChar() == 0)
+                return false;  // the line feed is an argument of a function code
+        }
+        return true;
+    }
+    return !m_settings.reparagraph || m_fitter.checkNewParagraph();
 }
 
 void MyView::findPluckerAttrBack(qint64 pos)
