@@ -7,8 +7,9 @@
 
 namespace {
 constexpr int MaxHeadingLength = 50;
-// Only so much of a tag or anchor text is kept; the rest is read past.
-constexpr qsizetype MaxTagKept = 4096;
+// Only so much of a tag or anchor text is kept; the rest is read past. No real anchor puts its
+// name past the first 64 KiB of its tag; titles are cut at 1,024 characters.
+constexpr qsizetype MaxTagKept = 64 * 1024;
 constexpr qsizetype MaxTitleKept = 1024;
 
 bool isWhiteSpace(char32_t c)
@@ -126,8 +127,8 @@ bool ContentsScanner::nextAnchor(QString &title, qint64 &position)
         }
         if (anchor.match(tag).hasMatch()) {
             if (named.match(tag).hasMatch()) {
+                // A second anchor inside the first moves the entry's place; the text so far stays.
                 collecting = true;
-                title.clear();
                 position = file.pos();
             }
         } else if (closing.match(tag).hasMatch()) {

@@ -104,6 +104,42 @@ struct LineFitter::Pass
     QString word;                 // the word being collected
 };
 
+// A separator ends the word being collected. True when the line ends here.
+inline bool LineFitter::endWord(Pass &pass, char32_t separator)
+{
+    PositionedReader &file = m_document.reader();
+    pass.savedCharsWidth = pass.charsWidth;
+    if (pass.previous != Space) {
+        LineWord &word = m_words[size_t(m_count)];
+        word.gap = m_layout.spaceWidth;
+        pass.gapsWidth += m_layout.spaceWidth;
+        word.text = pass.word;  // a line feed at the very start of a line emits an empty word
+        ++m_count;
+        pass.word.clear();
+    }
+    pass.previous = Space;
+    pass.lineEndPos = file.pos();
+    if (m_count == MaxLineWords)
+        return true;  // the word table is full: the line ends here
+    m_words[size_t(m_count)].text.clear();
+    if (m_endsParagraph)
+        return true;
+    if (separator != LineFeed)
+        return false;
+    if (pass.takenCount == 0 || !m_layout.reparagraph) {
+        // An empty line always ends a paragraph; without reparagraphing every line feed does.
+        m_endsParagraph = true;
+        return true;
+    }
+    pass.lastCharPos = pass.lineEndPos;
+    if (checkNewParagraph()) {
+        m_endsParagraph = true;
+        return true;
+    }
+    file.seek(pass.lineEndPos);  // the line feed acted as a space
+    return false;
+}
+
 void LineFitter::readStringFit(int paperWidth, bool startsParagraph, TextStyle &lineStartStyle)
 {
     if (!m_document.isOpen())
@@ -171,42 +207,6 @@ void LineFitter::readStringFit(int paperWidth, bool startsParagraph, TextStyle &
     spreadGaps(pass);
     lineStartStyle = m_running;
     file.seek(pass.lineEndPos);
-}
-
-// A separator ends the word being collected. True when the line ends here.
-bool LineFitter::endWord(Pass &pass, char32_t separator)
-{
-    PositionedReader &file = m_document.reader();
-    pass.savedCharsWidth = pass.charsWidth;
-    if (pass.previous != Space) {
-        LineWord &word = m_words[size_t(m_count)];
-        word.gap = m_layout.spaceWidth;
-        pass.gapsWidth += m_layout.spaceWidth;
-        word.text = pass.word;  // a line feed at the very start of a line emits an empty word
-        ++m_count;
-        pass.word.clear();
-    }
-    pass.previous = Space;
-    pass.lineEndPos = file.pos();
-    if (m_count == MaxLineWords)
-        return true;  // the word table is full: the line ends here
-    m_words[size_t(m_count)].text.clear();
-    if (m_endsParagraph)
-        return true;
-    if (separator != LineFeed)
-        return false;
-    if (pass.takenCount == 0 || !m_layout.reparagraph) {
-        // An empty line always ends a paragraph; without reparagraphing every line feed does.
-        m_endsParagraph = true;
-        return true;
-    }
-    pass.lastCharPos = pass.lineEndPos;
-    if (checkNewParagraph()) {
-        m_endsParagraph = true;
-        return true;
-    }
-    file.seek(pass.lineEndPos);  // the line feed acted as a space
-    return false;
 }
 
 // One word filled the width before any separator: it is broken after the character that

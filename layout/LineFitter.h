@@ -79,7 +79,8 @@ public:
 
 private:
     struct Pass;
-    bool endWord(Pass &pass, char32_t separator);
+    // Inlined: the loop's running sums stay in registers only when this is part of it.
+    Q_ALWAYS_INLINE bool endWord(Pass &pass, char32_t separator);
     void breakLongWord(Pass &pass);
     void spreadGaps(const Pass &pass);
 

@@ -21,7 +21,7 @@ QString EntryFormatter::dictFormat(const QString &sense, const QString &word)
     QString out;
     QString top;
     if (dictProcessBody(sense, 0, top, out) < 0)
-        return sense;
+        return sense.toHtmlEscaped();
     return out;
 }
 
@@ -44,10 +44,10 @@ int EntryFormatter::dictProcessBody(const QString &body, int pos, QString &secti
         }
         const int open = int(body.indexOf(QLatin1Char('{'), pos));
         if (open < 0) {
-            out += QStringView(body).mid(pos);
+            out += body.mid(pos).toHtmlEscaped();  // text from the dictionary is never mark-up
             return int(body.size());
         }
-        out += QStringView(body).mid(pos, open - pos);
+        out += body.mid(pos, open - pos).toHtmlEscaped();
         const int close = int(body.indexOf(QLatin1Char('}'), open + 1));
         if (close < 0)
             return -1;
@@ -76,13 +76,13 @@ int EntryFormatter::dictProcessBody(const QString &body, int pos, QString &secti
         }
 
         if (name == QLatin1String("hw")) {
-            out += QLatin1String("<b>") + m_headword + QLatin1String("</b>");
+            out += QLatin1String("<b>") + m_headword.toHtmlEscaped() + QLatin1String("</b>");
         } else if (name == QLatin1String("ps")) {
             m_partOfSpeech = content;
         } else if (name == QLatin1String("pr")) {
             m_pronunciation = content;
         } else if (name == QLatin1String("s")) {
-            out += QLatin1String("<b>") + m_headword + QLatin1String("</b> ");
+            out += QLatin1String("<b>") + m_headword.toHtmlEscaped() + QLatin1String("</b> ");
             if (!m_pronunciation.isEmpty())
                 out += QLatin1String(" /") + m_pronunciation + QLatin1String("/ ");
             if (!m_partOfSpeech.isEmpty())

@@ -4,6 +4,8 @@
 
 // Turns a dictionary sense's brace mark-up ({hw}, {s}, {ss}, {ps}, {pr}, {ex}, {sa}) into the page
 // mark-up the translation page draws. Mark-up that cannot be converted leaves the sense as stored.
+// Text taken from the dictionary is escaped (&lt; &gt; &amp; &quot;), so it can never act as
+// mark-up itself.
 class EntryFormatter
 {
 public:

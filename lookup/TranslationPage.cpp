@@ -55,7 +55,7 @@ void TranslationPage::lookUp(const QString &word, const QString &dictionaryPath)
         m_body = m_formatter.dictFormat(sense, entryWord) + HelpLine;
     } else {
         // Which file could not be used, on a line of its own under the reason.
-        m_body = error + QLatin1String("</p><p>") + m_dictionaryPath;
+        m_body = error.toHtmlEscaped() + QLatin1String("</p><p>") + m_dictionaryPath.toHtmlEscaped();
     }
     m_title = m_failed ? QStringLiteral("Dictionary file error:")
               : found  ? QStringLiteral("Exact translation")
@@ -80,6 +80,10 @@ public:
     void write(const QString &body)
     {
         for (qsizetype i = 0; i < body.size(); ++i) {
+            if (body[i] == QLatin1Char('&')) {
+                i = addEscaped(body, i);
+                continue;
+            }
             if (body[i] != QLatin1Char('<')) {
                 addChar(body[i]);
                 continue;
@@ -94,6 +98,22 @@ public:
     }
 
 private:
+    // The four escapes text from outside arrives with; anything else is a literal "&".
+    qsizetype addEscaped(const QString &body, qsizetype i)
+    {
+        static const std::pair<QLatin1String, QChar> escapes[] = {{QLatin1String("&lt;"), u'<'},
+                                                                  {QLatin1String("&gt;"), u'>'},
+                                                                  {QLatin1String("&amp;"), u'&'},
+                                                                  {QLatin1String("&quot;"), u'"'}};
+        for (const auto &[text, c] : escapes) {
+            if (QStringView(body).mid(i).startsWith(text)) {
+                addChar(c);
+                return i + text.size() - 1;
+            }
+        }
+        addChar(u'&');
+        return i;
+    }
     void addChar(QChar c)
     {
         const int w = m_metrics.horizontalAdvance(c);

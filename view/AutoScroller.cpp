@@ -1,18 +1,26 @@
 #include "AutoScroller.h"
 
 #include <QApplication>
-#include <QTimer>
+
+AutoScroller::AutoScroller()
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &AutoScroller::timerStopped);
+}
 
 void AutoScroller::start(int ringSize)
 {
     m_wanted = m_running = true;
     m_resized = false;
+    m_steps = 0;
     m_ring.assign(size_t(ringSize), PageStart{});
     m_index = m_mark = 0;
 }
 
 void AutoScroller::finish()
 {
+    m_timer.stop();
+    m_timerPending = false;
     m_running = false;
     m_screen = QPixmap();
 }
@@ -20,11 +28,12 @@ void AutoScroller::finish()
 void AutoScroller::startTimer(int delay)
 {
     m_timerPending = true;
-    QTimer::singleShot(delay, this, &AutoScroller::timerStopped);
+    m_timer.start(delay);
 }
 
 void AutoScroller::delay()
 {
+    ++m_steps;
     while (m_timerPending)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPixmap>
+#include <QTimer>
 #include <algorithm>
 #include <vector>
 
@@ -19,8 +20,10 @@ public:
     bool autoScroll() const { return m_wanted; }
     // The scroll loop is running.
     bool scrolling() const { return m_running; }
+    AutoScroller();
     void start(int ringSize);
     void scrollOff() { m_wanted = false; }
+    // The loop has ended: the step timer is stopped, so the next scroll starts with a full step.
     void finish();
 
     // One step's wait: a single-shot timer of `delay` milliseconds, then delay() lets events
@@ -28,6 +31,8 @@ public:
     void startTimer(int delay);
     void delay();
     bool timerPending() const { return m_timerPending; }
+    // One-pixel steps waited for since the scroll started: a line pitch of 15 takes 15.
+    int steps() const { return m_steps; }
 
     // Line starts in reading order: store() the line about to be fitted, next() once it is
     // placed; markScreenEnd() when the screen is full; topLine() is then the line at the top.
@@ -51,7 +56,9 @@ private:
     bool m_wanted = false;
     bool m_running = false;
     bool m_timerPending = false;
+    QTimer m_timer;  // one step's wait
     bool m_resized = false;
+    int m_steps = 0;
     std::vector<PageStart> m_ring;
     int m_index = 0;
     int m_mark = 0;

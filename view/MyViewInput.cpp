@@ -120,12 +120,13 @@ bool MyView::scrollKey(QKeyEvent *e)
     return true;
 }
 
+// Smaller while above 8, larger while below 24: a size outside that range (from the settings
+// file) moves back toward it one step at a time.
 void MyView::changeFontSize(int delta)
 {
-    const int size = m_settings.fontSize + delta;
-    if (size < 8 || size > 24)
+    if (delta < 0 ? m_settings.fontSize <= 8 : m_settings.fontSize >= 24)
         return;
-    m_settings.fontSize = size;
+    m_settings.fontSize += delta;
     m_pages.setCurrent(m_pageStart);
     pickupSettings();
 }

@@ -53,9 +53,6 @@ void MyView::scrollOn()
             return;  // the view went away while events were processed
     }
 
-    m_scroller.delay();  // let the last step's timer run out before the page is laid out
-    if (!alive)
-        return;
     m_paper = m_paper.copy(0, 0, m_paper.width(), pageHeight);
     m_pages.forget();
     const PageStart top = m_scroller.topLine();

@@ -53,6 +53,10 @@ private Q_SLOTS:
             << "a.html" << QByteArray("<A NAME=\"c1\">Chapter One</a> text <a href=x>link</a>"
                                       "<A\tname=y>tab</a><a name=z>The <b>One</b></A><a name=open>never")
             << QStringList{"Chapter One@13", "The One@79"};
+        QTest::newRow("a second anchor keeps the text before it") << "n.html" << QByteArray("<a name=\"x\">Foo<a name=\"y\">Bar</a>")
+                                                                  << QStringList{"FooBar@27"};
+        QTest::newRow("name far into a long tag") << "long.html" << "<a " + QByteArray(5000, 'x') + " name=z>Far</a>"
+                                                  << QStringList{"Far@5011"};
     }
     void headings()
     {

@@ -56,21 +56,30 @@ private Q_SLOTS:
         QCOMPARE(page.title(), title);
     }
 
+    // The reason in red, with the path under it; mark-up in the path is shown as text (it would
+    // draw a rule across the page).
     void missingDictionaryShowsTheReasonInRed()
     {
         TranslationPage page;
         for (int i = 0; i < 2; ++i) {
-            page.lookUp(QStringLiteral("word"), m_folder.filePath(QStringLiteral("none.dic")));
+            page.lookUp(QStringLiteral("word"), m_folder.filePath(QStringLiteral("no<hr/>ne.dic")));
             QCOMPARE(page.title(), QStringLiteral("Dictionary file error:"));
         }
         QPixmap paper(400, 400);
         page.draw(paper, TranslationPage::Geometry{QFont(QStringLiteral("DejaVu Sans")), 12, 3, 4});
         const QImage image = paper.toImage();
         bool red = false;
-        for (int y = 20; y < 80 && !red; ++y)
-            for (int x = 0; x < 200 && !red; ++x)
-                red = QColor(image.pixel(x, y)).red() > 200 && QColor(image.pixel(x, y)).green() < 80;
+        int longestRun = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0, run = 0; x < image.width(); ++x) {
+                const QColor c(image.pixel(x, y));
+                red = red || (y < 80 && c.red() > 200 && c.green() < 80);
+                run = c == Qt::white ? 0 : run + 1;
+                longestRun = std::max(longestRun, run);
+            }
+        }
         QVERIFY(red);
+        QVERIFY2(longestRun < 300, "a rule was drawn");
     }
 
     void formatting_data()
@@ -86,6 +95,9 @@ private Q_SLOTS:
                                          << "<b>cat</b> <ol><li><p>a</p><p>b</p></li><li><p>c</p></li></ol><hr/>";
         QTest::newRow("pronunciation") << "{pr}kat{/pr}{s}x{/s}" << "<b>cat</b>  /kat/ x<hr/>";
         QTest::newRow("see also") << "{sa}dog{/sa}" << "<a href=\"dog\">dog</a>";
+        QTest::newRow("mark-up in a sense is text") << "{sa}\"><hr/>{/sa}a&b"
+                                                     << "<a href=\"&quot;&gt;&lt;hr/&gt;\">&quot;&gt;&lt;hr/&gt;</a>a&amp;b";
+        QTest::newRow("unformatted sense escaped too") << "{x}<b>{/x}" << "{x}&lt;b&gt;{/x}";
         QTest::newRow("empty headword") << "{hw/}" << "<b>cat</b>";
         QTest::newRow("example") << "{ex}purr{/ex}" << "<i>purr</i>";
         QTest::newRow("unknown section") << "{x}text{/x}" << "{x}text{/x}";

@@ -65,6 +65,8 @@ private Q_SLOTS:
         QCOMPARE(f.word(0).text, QStringLiteral("line2"));
         QCOMPARE(f.view->paper().height(), paperHeight);
         QCOMPARE(f.view->pageHistory().depth(), 0);
+        // Two lines of 15 one-pixel steps each, and the page laid out at once after the last.
+        QCOMPARE(f.view->scroller().steps(), 2 * 15);
     }
 
     void doesNotStartAt180()

@@ -93,16 +93,30 @@ private Q_SLOTS:
         }
     }
 
-    void fontSizeStaysWithinBounds()
+    // Keys move the size one step toward 8..24 and never out of it, also from a stored size
+    // outside that range.
+    void fontSizeKeys_data()
     {
-        ViewFixture f;
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("presses");
+        QTest::addColumn<int>("size");
+        QTest::newRow("larger stops at 24") << 12 << int(Qt::Key_Right) << 20 << 24;
+        QTest::newRow("smaller stops at 8") << 12 << int(Qt::Key_Left) << 20 << 8;
+        QTest::newRow("smaller from 30") << 30 << int(Qt::Key_Left) << 1 << 29;
+        QTest::newRow("larger from 5") << 5 << int(Qt::Key_Right) << 1 << 6;
+    }
+    void fontSizeKeys()
+    {
+        QFETCH(int, start);
+        QFETCH(int, key);
+        QFETCH(int, presses);
+        QFETCH(int, size);
+        ViewFixture f(320, 320, [start](ReaderSettings &s) { s.fontSize = start; });
         f.open(QStringLiteral("s.txt"), words(100));
-        for (int i = 0; i < 20; ++i)
-            QTest::keyClick(f.view, Qt::Key_Right);
-        QCOMPARE(f.view->settings().fontSize, 24);
-        for (int i = 0; i < 30; ++i)
-            QTest::keyClick(f.view, Qt::Key_Left);
-        QCOMPARE(f.view->settings().fontSize, 8);
+        for (int i = 0; i < presses; ++i)
+            QTest::keyClick(f.view, Qt::Key(key));
+        QCOMPARE(f.view->settings().fontSize, size);
     }
 
     void toggles()
