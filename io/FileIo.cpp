@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fileio {
@@ -12,6 +13,43 @@ int openForReading(const char *path)
     do {
         fd = ::open(path, O_RDONLY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+int openRegularForReading(const char *path)
+{
+    const auto refuse = [](const struct stat &s) {
+        errno = S_ISDIR(s.st_mode) ? EISDIR : ENXIO;
+        return -1;
+    };
+    const auto fail = [](int fd) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    };
+    // stat first so that a device is never opened at all; the fstat after the open is the check
+    // that counts, since the path may have been replaced in between.
+    struct stat info;
+    if (::stat(path, &info) != 0)
+        return -1;
+    if (!S_ISREG(info.st_mode))
+        return refuse(info);
+    int fd;
+    do {
+        fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &info) != 0)
+        return fail(fd);
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return refuse(info);
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0)
+        return fail(fd);
     return fd;
 }
 

@@ -11,6 +11,11 @@ namespace fileio {
 // Opens `path` read-only with O_CLOEXEC; -1 with errno set on failure.
 int openForReading(const char *path);
 
+// Opens `path` read-only with O_CLOEXEC only when it is a regular file, and never blocks on a FIFO
+// or device on the way. -1 with errno set on failure: EISDIR for a folder, ENXIO for a FIFO,
+// socket or device, otherwise what open(2) or stat(2) said.
+int openRegularForReading(const char *path);
+
 // Writes all `n` bytes. False on an error, or when the device takes nothing (a full disk:
 // errno is then ENOSPC).
 bool writeAll(int fd, const void *data, size_t n);

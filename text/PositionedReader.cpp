@@ -1,9 +1,13 @@
 #include "PositionedReader.h"
 
+#include "FileIo.h"
+
 #include <QTextCodec>
 #include <QTextDecoder>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 constexpr qint64 WindowSize = 64 * 1024;
@@ -19,17 +23,36 @@ PositionedReader::~PositionedReader() = default;
 Status PositionedReader::open(const QString &path)
 {
     close();
-    m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadOnly))
-        return Status::error(m_file.exists() ? Status::Code::Unreadable : Status::Code::NotFound,
-                             "the document cannot be opened", m_file.errorString().toStdString());
+    const int fd = fileio::openRegularForReading(QFile::encodeName(path).constData());
+    if (fd < 0) {
+        const int error = errno;
+        const std::string detail = std::strerror(error);
+        if (error == EISDIR)
+            return Status::error(Status::Code::NotRegularFile, "the document is a folder, not a file", detail);
+        if (error == ENXIO)
+            return Status::error(Status::Code::NotRegularFile, "the document is a FIFO or device, not a file",
+                                 detail);
+        if (error == ENOENT || error == ENOTDIR)
+            return Status::error(Status::Code::NotFound, "the document does not exist", detail);
+        return Status::error(Status::Code::Unreadable, "the document cannot be opened", detail);
+    }
+    if (!m_file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return Status::error(Status::Code::Unreadable, "the document cannot be opened",
+                             m_file.errorString().toStdString());
+    }
+    m_path = path;
     m_size = m_file.size();
+    const qint64 head = fileio::readAt(fd, 0, m_head, sizeof m_head);
+    std::fill(m_head + std::max<qint64>(head, 0), m_head + sizeof m_head, 0);
     return Status::ok();
 }
 
 void PositionedReader::close()
 {
     m_file.close();
+    m_path.clear();
+    std::fill(std::begin(m_head), std::end(m_head), 0);
     m_size = 0;
     m_pos = 0;
     m_windowStart = m_windowEnd = 0;
@@ -42,11 +65,30 @@ void PositionedReader::close()
 void PositionedReader::setMode(Mode mode)
 {
     m_mode = mode;
+    m_directBelow = mode == Mode::Utf8 ? 0x80 : mode == Mode::Bytes ? 0x100 : 0;
     if (mode != Mode::Codec)
         m_codec = nullptr;
     m_decoder.reset();
     m_decoderPos = -1;
     m_pending.clear();
+    seek(m_pos);  // onto a code-unit boundary
+}
+
+qint64 PositionedReader::bomLength() const
+{
+    const unsigned char *h = m_head;
+    switch (m_mode) {
+    case Mode::Utf8:
+        return h[0] == 0xEF && h[1] == 0xBB && h[2] == 0xBF ? 3 : 0;
+    case Mode::Utf16LE:
+        return h[0] == 0xFF && h[1] == 0xFE ? 2 : 0;
+    case Mode::Utf16BE:
+        return h[0] == 0xFE && h[1] == 0xFF ? 2 : 0;
+    case Mode::Bytes:
+    case Mode::Codec:
+        break;
+    }
+    return 0;
 }
 
 void PositionedReader::setCodec(QTextCodec *codec)
@@ -58,6 +100,9 @@ void PositionedReader::setCodec(QTextCodec *codec)
 void PositionedReader::seek(qint64 position)
 {
     m_pos = std::clamp<qint64>(position, 0, m_size);
+    // The end of a file of odd length is the one odd position a UTF-16 read can stop at.
+    if (m_pos < m_size && codeUnitBytes() == 2)
+        m_pos &= ~qint64(1);
 }
 
 bool PositionedReader::loadWindowAround(qint64 position)
@@ -128,6 +173,9 @@ char32_t PositionedReader::readCharSlow()
     }
     case Mode::Utf8:
         return readUtf8();
+    case Mode::Utf16LE:
+    case Mode::Utf16BE:
+        return readUtf16();
     case Mode::Codec:
         return readWithCodec();
     }
@@ -170,6 +218,38 @@ char32_t PositionedReader::readUtf8()
     }
     m_pos = start + length;
     return value;
+}
+
+int PositionedReader::unitAt(qint64 position)
+{
+    const int first = byteAt(position);
+    const int second = first < 0 ? -1 : byteAt(position + 1);
+    if (second < 0)
+        return -1;
+    return m_mode == Mode::Utf16LE ? first | second << 8 : first << 8 | second;
+}
+
+char32_t PositionedReader::readUtf16()
+{
+    const qint64 start = m_pos;
+    const int unit = unitAt(start);
+    if (unit < 0) {
+        if (byteAt(start) < 0)
+            return 0;
+        m_pos = start + 1;  // an odd final byte
+        return ReplacementChar;
+    }
+    m_pos = start + 2;
+    if (unit < 0xD800 || unit > 0xDFFF)
+        return char32_t(unit);
+    if (unit <= 0xDBFF) {
+        const int low = unitAt(start + 2);
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+            m_pos = start + 4;
+            return 0x10000 + (char32_t(unit - 0xD800) << 10) + char32_t(low - 0xDC00);
+        }
+    }
+    return ReplacementChar;
 }
 
 char32_t PositionedReader::readWithCodec()

@@ -14,13 +14,16 @@ class QTextDecoder;
 // Positions are byte offsets into the file. The file is read through a window of a few dozen
 // kilobytes, so seeking inside the window costs nothing and a backward scan of single steps
 // re-reads the file only once per window.
+// Characters start at multiples of codeUnitBytes(); a scan that steps backwards steps by that.
 class PositionedReader
 {
 public:
     enum class Mode {
-        Utf8,   // UTF-8; a malformed sequence gives U+FFFD and moves on by one byte
-        Bytes,  // every byte is the character of the same value (U+0000 to U+00FF)
-        Codec   // a platform codec decodes the bytes
+        Utf8,     // UTF-8; a malformed sequence gives U+FFFD and moves on by one byte
+        Utf16LE,  // UTF-16, low byte first: 2 bytes a character, 4 for a surrogate pair; a lone
+        Utf16BE,  // surrogate gives U+FFFD and moves on by 2 bytes, an odd final byte by 1
+        Bytes,    // every byte is the character of the same value (U+0000 to U+00FF)
+        Codec     // a platform codec decodes the bytes
     };
 
     PositionedReader();
@@ -28,29 +31,37 @@ public:
     PositionedReader(const PositionedReader &) = delete;
     PositionedReader &operator=(const PositionedReader &) = delete;
 
-    // Opens `path` for reading at position 0; the status says why it cannot be opened.
+    // Opens the regular file `path` for reading at position 0; the status says why it cannot be
+    // opened (NotRegularFile for a folder, FIFO or device, which are never waited on).
     Status open(const QString &path);
     void close();
     bool isOpen() const { return m_file.isOpen(); }
-    QString fileName() const { return m_file.fileName(); }
+    QString fileName() const { return m_path; }
 
     void setMode(Mode mode);
     // Switches to Codec mode with `codec`; a null codec falls back to Bytes mode.
     void setCodec(QTextCodec *codec);
     Mode mode() const { return m_mode; }
+    // Bytes per code unit: 2 in the UTF-16 modes, else 1. Every character starts at a multiple of it.
+    int codeUnitBytes() const { return m_mode == Mode::Utf16LE || m_mode == Mode::Utf16BE ? 2 : 1; }
+    // Length of the byte-order mark of the current mode at the start of the file (3 for UTF-8,
+    // 2 for UTF-16), 0 when there is none or in Bytes and Codec modes. The text starts there:
+    // readers begin at bomLength() and never step back before it.
+    qint64 bomLength() const;
 
     qint64 size() const { return m_size; }
     qint64 pos() const { return m_pos; }
     bool atEnd() const { return m_pos >= m_size; }
-    // Moves to `position`, clamped to [0, size()].
+    // Moves to `position`, clamped to [0, size()]. In the UTF-16 modes a position inside a code
+    // unit moves back to the unit's first byte.
     void seek(qint64 position);
 
     // The next character (a Unicode scalar value); U+0000 at the end of the file.
     char32_t readChar()
     {
-        if (m_mode != Mode::Codec && m_pos >= m_windowStart && m_pos < m_windowEnd) {
+        if (m_pos >= m_windowStart && m_pos < m_windowEnd) {
             const unsigned char b = m_window[size_t(m_pos - m_windowStart)];
-            if (b < 0x80 || m_mode == Mode::Bytes) {
+            if (b < m_directBelow) {
                 ++m_pos;
                 return b;
             }
@@ -70,7 +81,7 @@ public:
     // between; true when the byte was found. Meant for an ASCII byte in UTF-8 or Bytes mode,
     // where it can never be part of a longer character (see canSkipBytes()).
     bool skipPast(unsigned char byte);
-    bool canSkipBytes() const { return m_mode != Mode::Codec; }
+    bool canSkipBytes() const { return m_directBelow != 0; }
 
     // How many times the file itself was read; lets tests check that scans stay in the window.
     qint64 fileReads() const { return m_fileReads; }
@@ -81,15 +92,22 @@ private:
     int byteAt(qint64 position);  // -1 past the end
     bool loadWindowAround(qint64 position);
     char32_t readUtf8();
+    char32_t readUtf16();
+    int unitAt(qint64 position);  // the UTF-16 code unit there, -1 when two bytes are not there
     char32_t readWithCodec();
 
     QFile m_file;
+    QString m_path;
+    unsigned char m_head[3] = {};  // the first bytes of the file, for bomLength()
     qint64 m_size = 0;
     qint64 m_pos = 0;
     std::vector<unsigned char> m_window;
     qint64 m_windowStart = 0;  // file offset of m_window[0]
     qint64 m_windowEnd = 0;    // one past the last byte held
     Mode m_mode = Mode::Bytes;
+    // Bytes below this value are characters of the same value: 0x80 for UTF-8, 0x100 for Bytes,
+    // else 0. One comparison on the hot path of readChar().
+    unsigned m_directBelow = 0x100;
     QTextCodec *m_codec = nullptr;
     std::unique_ptr<QTextDecoder> m_decoder;
     qint64 m_decoderPos = -1;  // position the decoder's state belongs to

@@ -1,10 +1,29 @@
-// The positioned reader: byte positions while decoding, and clamped seeks.
+// The positioned reader: byte positions while decoding, UTF-16 alignment, byte-order marks, clamped
+// seeks, and files that are not regular.
+#include "FileIo.h"
 #include "PositionedReader.h"
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QtTest>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using Decoded = QList<QPair<uint, qint64>>; // each character with the position after it
+using Mode = PositionedReader::Mode;
+
+// UTF-16 code units in the byte order of `mode`.
+static QByteArray units(const QList<ushort> &values, Mode mode)
+{
+    QByteArray out;
+    for (const ushort u : values) {
+        const char low = char(u & 0xFF), high = char(u >> 8);
+        out += mode == Mode::Utf16LE ? QByteArray{} + low + high : QByteArray{} + high + low;
+    }
+    return out;
+}
 
 class tst_PositionedReader : public QObject
 {
@@ -44,6 +63,163 @@ private slots:
         QCOMPARE(uint(r.readChar()), uint('a'));
         r.seek(-5);
         QCOMPARE(r.readByte(), 0x93);
+    }
+
+    void utf16_data()
+    {
+        QTest::addColumn<QList<ushort>>("input");
+        QTest::addColumn<bool>("oddByte"); // one more byte after the units
+        QTest::addColumn<Decoded>("expected");
+        QTest::newRow("BMP") << QList<ushort>{0x41, 0xE9, 0x4E2D} << false << Decoded{{'A', 2}, {0xE9, 4}, {0x4E2D, 6}};
+        QTest::newRow("pair") << QList<ushort>{0xD83D, 0xDE00, 0x41} << false << Decoded{{0x1F600, 4}, {'A', 6}};
+        QTest::newRow("highest pair") << QList<ushort>{0xDBFF, 0xDFFF} << false << Decoded{{0x10FFFF, 4}};
+        QTest::newRow("lone high") << QList<ushort>{0xD83D, 0x41} << false << Decoded{{0xFFFD, 2}, {'A', 4}};
+        QTest::newRow("lone low") << QList<ushort>{0xDE00, 0x41} << false << Decoded{{0xFFFD, 2}, {'A', 4}};
+        QTest::newRow("low, high") << QList<ushort>{0xDC00, 0xD800} << false << Decoded{{0xFFFD, 2}, {0xFFFD, 4}};
+        QTest::newRow("high, pair") << QList<ushort>{0xD800, 0xD83D, 0xDE00} << false
+                                    << Decoded{{0xFFFD, 2}, {0x1F600, 6}};
+        QTest::newRow("odd final byte") << QList<ushort>{0x41} << true << Decoded{{'A', 2}, {0xFFFD, 3}};
+        QTest::newRow("high, odd byte") << QList<ushort>{0xD800} << true << Decoded{{0xFFFD, 2}, {0xFFFD, 3}};
+        QTest::newRow("one byte") << QList<ushort>{} << true << Decoded{{0xFFFD, 1}};
+    }
+
+    void utf16()
+    {
+        QFETCH(QList<ushort>, input);
+        QFETCH(bool, oddByte);
+        QFETCH(Decoded, expected);
+        for (const Mode mode : {Mode::Utf16LE, Mode::Utf16BE}) {
+            PositionedReader r;
+            QVERIFY(r.open(write(units(input, mode) + (oddByte ? "\xD8" : ""))).isOk());
+            r.setMode(mode);
+            QCOMPARE(decode(r), expected);
+            QCOMPARE(uint(r.readChar()), 0u);
+        }
+    }
+
+    // Random UTF-16 over several windows, with pairs across window edges and lone surrogates: read
+    // forwards it gives the model's characters; stepping back one code unit at a time from the end
+    // gives the same character at every character start and U+FFFD on the low half of a pair.
+    void utf16StepsBackAligned()
+    {
+        QRandomGenerator rng(5);
+        QList<ushort> input(32767, 'a');
+        QList<uint> model(input.begin(), input.end());
+        input << 0xD83D << 0xDE00; // straddles the end of the first window
+        model << 0x1F600;
+        while (input.size() < 150000) {
+            switch (rng.bounded(4)) {
+            case 0: {
+                const uint c = 0x10000 + rng.bounded(0x100000);
+                input << ushort(0xD800 + ((c - 0x10000) >> 10)) << ushort(0xDC00 + (c & 0x3FF));
+                model << c;
+                break;
+            }
+            case 1: // a lone high surrogate, kept from pairing with what follows
+                input << ushort(0xD800 + rng.bounded(0x400)) << 'x';
+                model << 0xFFFD << 'x';
+                break;
+            case 2:
+                input << ushort(0xDC00 + rng.bounded(0x400));
+                model << 0xFFFD;
+                break;
+            default: {
+                const ushort c = ushort(rng.bounded(0xD800));
+                input << c;
+                model << c;
+            }
+            }
+        }
+        for (const Mode mode : {Mode::Utf16LE, Mode::Utf16BE}) {
+            PositionedReader r;
+            QVERIFY(r.open(write(units(input, mode) + "!")).isOk()); // odd length
+            r.seek(3);
+            r.setMode(mode);
+            QCOMPARE(r.pos(), 2); // a mode change aligns too
+            QCOMPARE(r.codeUnitBytes(), 2);
+            r.seek(0);
+            QMap<qint64, QPair<uint, qint64>> at; // character start -> character, position after it
+            QList<uint> got;
+            while (!r.atEnd()) {
+                const qint64 start = r.pos();
+                const uint c = r.readChar();
+                at.insert(start, {c, r.pos()});
+                got << c;
+            }
+            QCOMPARE(got.size(), model.size() + 1);
+            QCOMPARE(got.mid(0, model.size()), model);
+            QCOMPARE(got.last(), 0xFFFDu);
+
+            const qint64 before = r.fileReads();
+            for (qint64 p = r.size() - 1; p >= 0; p -= r.codeUnitBytes()) {
+                r.seek(p);
+                const uint c = r.readChar();
+                if (at.contains(p)) {
+                    QCOMPARE(c, at[p].first);
+                    QCOMPARE(r.pos(), at[p].second);
+                } else { // the low half of a pair
+                    QCOMPARE(c, 0xFFFDu);
+                    QCOMPARE(r.pos(), p + 2);
+                }
+                r.seek(p + 1); // inside the unit: back to its first byte; the end stays the end
+                QCOMPARE(r.pos(), p + 1 == r.size() ? p + 1 : p);
+            }
+            QVERIFY(r.fileReads() - before <= 8);
+        }
+    }
+
+    void byteOrderMark()
+    {
+        struct Row { QByteArray head; Mode mode; int length; };
+        const Row rows[] = {
+            {"\xEF\xBB\xBF" "a", Mode::Utf8, 3}, {"\xEF\xBB\xBF", Mode::Utf8, 3}, {"\xEF\xBB", Mode::Utf8, 0},
+            {"\xEF\xBB\xBF", Mode::Bytes, 0}, {"\xEF\xBB\xBF", Mode::Utf16LE, 0}, {"a\xEF\xBB\xBF", Mode::Utf8, 0},
+            {QByteArray("\xFF\xFE" "a\0", 4), Mode::Utf16LE, 2}, {"\xFF\xFE", Mode::Utf16LE, 2},
+            {"\xFF\xFE", Mode::Utf16BE, 0}, {"\xFF\xFE", Mode::Utf8, 0}, {"\xFF\xFE", Mode::Codec, 0},
+            {QByteArray("\xFE\xFF\0a", 4), Mode::Utf16BE, 2}, {"\xFE\xFF", Mode::Utf16LE, 0}, {"", Mode::Utf8, 0},
+        };
+        for (const Row &row : rows) {
+            PositionedReader r;
+            QVERIFY(r.open(write(row.head)).isOk());
+            if (row.mode == Mode::Codec)
+                r.setCodec(QTextCodec::codecForName("UTF-16"));
+            else
+                r.setMode(row.mode);
+            QCOMPARE(r.bomLength(), row.length);
+        }
+    }
+
+    // Folders, FIFOs and devices are refused at once; a FIFO with no writer would block a plain open.
+    void notRegularFiles()
+    {
+        const QString fifo = dir.filePath("fifo"), link = dir.filePath("link-to-fifo");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY(QFile::link(fifo, link));
+        struct Row { QString path; Status::Code code; int error; };
+        const Row rows[] = {
+            {fifo, Status::Code::NotRegularFile, ENXIO}, {link, Status::Code::NotRegularFile, ENXIO},
+            {"/dev/null", Status::Code::NotRegularFile, ENXIO}, {dir.path(), Status::Code::NotRegularFile, EISDIR},
+            {dir.filePath("missing"), Status::Code::NotFound, ENOENT},
+        };
+        for (const Row &row : rows) {
+            PositionedReader r;
+            const Status status = r.open(row.path);
+            QCOMPARE(status.code(), row.code);
+            QVERIFY(!r.isOpen() && !status.message().empty());
+            errno = 0;
+            QCOMPARE(fileio::openRegularForReading(QFile::encodeName(row.path).constData()), -1);
+            QCOMPARE(errno, row.error);
+        }
+        const QString file = write("text");
+        const int fd = fileio::openRegularForReading(QFile::encodeName(file).constData());
+        QVERIFY(fd >= 0);
+        QCOMPARE(::fcntl(fd, F_GETFL) & (O_NONBLOCK | O_ACCMODE), O_RDONLY); // blocking again
+        QVERIFY(::fcntl(fd, F_GETFD) & FD_CLOEXEC);
+        ::close(fd);
+        PositionedReader r;
+        QVERIFY(r.open(file).isOk());
+        QCOMPARE(r.fileName(), file);
+        QCOMPARE(r.readByte(), int('t'));
     }
 
     // Paging back scans one byte at a time, backwards: each window is read from the file once.
