@@ -2,14 +2,14 @@
 
 #include "BookmarkFile.h"
 #include "Document.h"
+#include "MarkupReader.h"
 
 #include <QRegularExpression>
 
 namespace {
 constexpr int MaxHeadingLength = 50;
-// Only so much of a tag or anchor text is kept; the rest is read past. No real anchor puts its
-// name past the first 64 KiB of its tag; titles are cut at 1,024 characters.
-constexpr qsizetype MaxTagKept = 64 * 1024;
+// Titles are cut at 1,024 characters. (Tags are kept up to 64 KiB, so no real anchor's name is
+// lost: see MarkupReader::MaxTagText.)
 constexpr qsizetype MaxTitleKept = 1024;
 
 bool isWhiteSpace(char32_t c)
@@ -104,27 +104,28 @@ bool ContentsScanner::nextAnchor(QString &title, qint64 &position)
                                           QRegularExpression::UseUnicodePropertiesOption);
     static const QRegularExpression closing(QStringLiteral("^\\/[aA]$"));
     PositionedReader &file = m_document.reader();
+    // The markup is read as the page reads it: anchors in comments or scripts are not headings,
+    // and references in titles give their characters.
+    MarkupReader markup(m_document);
+    markup.setKeepTagText(true);
+    TextStyle style;
+    uint8_t increment = 0;
     bool collecting = false;
     while (!file.atEnd()) {
-        if (!collecting && file.canSkipBytes()) {
-            if (!file.skipPast('<'))
-                break;
-        } else {
-            const char32_t c = m_document.readDecodedChar();
-            if (c != U'<') {
-                if (collecting && title.size() < MaxTitleKept)
-                    append(title, c);
-                continue;
-            }
+        if (!collecting && !markup.skipToTag())
+            break;
+        const MarkupReader::Char c = markup.read(style, increment);
+        if (c.kind == MarkupReader::Kind::Text) {
+            if (collecting && title.size() < MaxTitleKept)
+                append(title, c.value);
+            continue;
         }
-        QString tag;
-        while (!file.atEnd()) {
-            const char32_t t = m_document.readDecodedChar();
-            if (t == U'>')
-                break;
-            if (tag.size() < MaxTagKept)
-                append(tag, t);
+        if (c.kind != MarkupReader::Kind::Hidden) {
+            if (collecting && title.size() < MaxTitleKept)
+                append(title, U' ');  // a line or paragraph break inside the anchor
+            continue;
         }
+        const QString &tag = markup.tagText();
         if (anchor.match(tag).hasMatch()) {
             if (named.match(tag).hasMatch()) {
                 // A second anchor inside the first moves the entry's place; the text so far stays.

@@ -69,10 +69,16 @@ public:
     qint64 pageNumberOf(qint64 position) const { return pageNumber(position, m_size); }
     static qint64 pageNumber(qint64 position, qint64 size);
 
+    // The text of an HTML document's title element (references decoded, white space collapsed);
+    // empty when it has none or is no HTML file. Found in the first 64 KiB.
+    QString title();
+
     // Where each paragraph of a Plucker book starts; empty for other documents.
     const QVector<PluckerIndexEntry> &pluckerIndex() const { return m_pluckerIndex; }
 
 private:
+    static QString innerName(const QString &path);
+
     PositionedReader m_reader;
     toUnicode m_codePage;
     std::unique_ptr<SourcePreparer> m_preparer;

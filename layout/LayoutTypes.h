@@ -14,6 +14,7 @@ struct TextStyle
     uint16_t linkRecord = 0;    // both link fields 0: no link
     uint16_t linkParagraph = 0;
     QColor penColor = Qt::black;
+    bool preformatted = false;  // inside an HTML pre element: line feeds break lines
 };
 
 // Everything needed to resume layout at a position with the right attributes.
@@ -28,6 +29,7 @@ struct PageStart
     uint16_t linkRecord = 0;
     uint16_t linkParagraph = 0;
     uint8_t fontIncrement = 0;
+    bool preformatted = false;
 
     static PageStart at(qint64 position, bool paragraph, const TextStyle &style)
     {
@@ -39,12 +41,13 @@ struct PageStart
     }
     TextStyle style() const
     {
-        return TextStyle{bold, italic, underline, fontIncrement, linkRecord, linkParagraph, penColor};
+        return TextStyle{bold, italic, underline, fontIncrement, linkRecord, linkParagraph, penColor, preformatted};
     }
     void setStyle(const TextStyle &s)
     {
         bold = s.bold, italic = s.italic, underline = s.underline, fontIncrement = s.fontIncrement;
         linkRecord = s.linkRecord, linkParagraph = s.linkParagraph, penColor = s.penColor;
+        preformatted = s.preformatted;
     }
 };
 

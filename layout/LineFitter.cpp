@@ -7,6 +7,7 @@ constexpr char32_t LineFeed = U'\n';
 constexpr char32_t CarriageReturn = U'\r';
 constexpr char32_t Space = U' ';
 constexpr char32_t Tab = U'\t';
+constexpr char32_t ByteOrderMark = 0xFEFF;
 // A word of zero-width characters never reaches the line width; past this many characters it
 // is broken as if it had, so one line never holds an unbounded run of the file.
 constexpr qsizetype MaxWordLength = 4096;
@@ -122,7 +123,7 @@ inline bool LineFitter::endWord(Pass &pass, char32_t separator)
     if (m_count == MaxLineWords)
         return true;  // the word table is full: the line ends here
     m_words[size_t(m_count)].text.clear();
-    if (m_endsParagraph)
+    if (m_endsParagraph || m_endsAtBreak)
         return true;
     if (separator != LineFeed)
         return false;
@@ -153,6 +154,7 @@ void LineFitter::readStringFit(int paperWidth, bool startsParagraph, TextStyle &
     pass.available = paperWidth - 2 * m_layout.pageMargin - (startsParagraph ? m_layout.paragraphIndent : 0);
     pass.lineEndPos = pass.lastCharPos = file.pos();
     m_endsParagraph = false;
+    m_endsAtBreak = false;
     m_count = 0;
 
     while (pass.total < pass.available) {
@@ -171,11 +173,27 @@ void LineFitter::readStringFit(int paperWidth, bool startsParagraph, TextStyle &
             break;
         }
         const MarkupReader::Char read = m_markup.read(m_running, m_fontIncrement);
-        if (!read.shown)
-            continue;
-        if (read.endsParagraph)
-            m_endsParagraph = true;
         char32_t c = read.value;
+        switch (read.kind) {
+        case MarkupReader::Kind::Text:
+            if (c == ByteOrderMark)
+                continue;  // zero width, and never a reason to end a line
+            break;
+        case MarkupReader::Kind::Hidden:
+            continue;
+        case MarkupReader::Kind::BlockBreak:
+            // Block edges one after another, or at the start of a paragraph, count once.
+            if (pass.takenCount == 0 && startsParagraph)
+                continue;
+            m_endsParagraph = true;
+            break;
+        case MarkupReader::Kind::ParagraphEnd:
+            m_endsParagraph = true;
+            break;
+        case MarkupReader::Kind::LineBreak:
+            m_endsAtBreak = true;
+            break;
+        }
         if (c == CarriageReturn) {
             if (!m_layout.crConvert)
                 continue;
@@ -244,10 +262,9 @@ bool LineFitter::checkNewParagraph()
 {
     PositionedReader &file = m_document.reader();
     if (m_patterns.isDefault()) {
-        char32_t c = file.readChar();
-        if (c == CarriageReturn && m_layout.crConvert)
-            c = LineFeed;
-        return c == Space || c == Tab || c == LineFeed;
+        // A carriage return is white space here too, so "\r\n\r\n" ends a paragraph as "\n\n" does.
+        const char32_t c = file.readChar();
+        return c == Space || c == Tab || c == LineFeed || c == CarriageReturn;
     }
     QString next;
     for (int i = 0; i < MaxLookAhead && !file.atEnd(); ++i) {

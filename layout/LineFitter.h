@@ -72,6 +72,10 @@ public:
     QStringList lineTexts() const;
     // The line just fitted ends a paragraph or the text.
     bool nextLineNewParagraph() const { return m_endsParagraph; }
+    // The line just fitted ends at a forced line break (br, a line feed in pre): like the last line
+    // of a paragraph it is not stretched.
+    bool endsAtLineBreak() const { return m_endsAtBreak; }
+    MarkupReader &markup() { return m_markup; }
     // The largest font increment met on the line, which lowers its baseline.
     uint8_t lineFontIncrement() const { return m_fontIncrement; }
     // How many lines were fitted so far (tests count re-fitting with it).
@@ -93,6 +97,7 @@ private:
     std::array<LineWord, MaxLineWords> m_words;
     int m_count = 0;
     bool m_endsParagraph = true;
+    bool m_endsAtBreak = false;
     uint8_t m_fontIncrement = 0;
     TextStyle m_running;  // attributes while characters are read
     qint64 m_calls = 0;

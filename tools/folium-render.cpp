@@ -102,7 +102,7 @@ void defineOptions(QCommandLineParser &p)
     };
     for (const QCommandLineOption &o : valued)
         p.addOption(o);
-    for (const char *name : {"bold", "italic", "justify", "reparagraph", "bar", "strip-html"}) {
+    for (const char *name : {"bold", "italic", "justify", "reparagraph", "bar", "strip-html", "strip-newlines"}) {
         const QString n = QString::fromLatin1(name);
         p.addOption({n, QStringLiteral("Turn %1 on.").arg(n)});
         p.addOption({QStringLiteral("no-") + n, QStringLiteral("Turn %1 off.").arg(n)});
@@ -148,6 +148,7 @@ ReaderSettings settingsFrom(const QCommandLineParser &p, ReaderSettings settings
     applySwitch(p, QStringLiteral("reparagraph"), settings.reparagraph);
     applySwitch(p, QStringLiteral("bar"), settings.barVisible);
     applySwitch(p, QStringLiteral("strip-html"), settings.stripHtml);
+    applySwitch(p, QStringLiteral("strip-newlines"), settings.stripNewlinesInHtml);
     return settings;
 }
 

@@ -151,6 +151,7 @@ private:
     // Where a link drawn on the page leads; -1 when it leads nowhere known.
     qint64 linkTarget(uint16_t record, uint16_t paragraph) const;
     bool isParagraphMark(qint64 q);
+    bool preformattedAt(qint64 pos) const;
     void layOutRecordingLines(int textBottom);
     void scrollLine(QPixmap &strip, int screenY);
     void revealStep(const QPixmap &strip, int screenY, int step);
@@ -185,6 +186,8 @@ private:
 
     std::vector<LineStart> m_lineStarts;  // work table of backward paging: a ring of line starts
     qint64 m_backwardFloor = 0;           // the backward paragraph search stops here
+    std::vector<MarkupReader::Mark> m_htmlMarks;  // HTML paragraph marks near the backward search
+    bool m_searchingBack = false;                  // findPrevPageIndex() is running
     bool m_skipRelayout = false;
     LineObserver m_lineObserver;
     PageObserver m_pageObserver;

@@ -13,8 +13,6 @@ namespace {
 // A text may have no paragraph marks at all. The backward search then takes the line starts
 // found by fitting from this far back, so a computed page never re-fits more than this.
 constexpr qint64 MaxBackwardReach = 128 * 1024;
-// Only "p" matters when looking for a paragraph tag; longer tag text is not read to its end.
-constexpr int MaxTagScan = 4;
 } // namespace
 
 void MyView::readStringFit()
@@ -81,7 +79,7 @@ bool MyView::placeNextLine(int bottom)
 void MyView::printLine()
 {
     const int count = m_fitter.lineWordCount();
-    const bool justified = m_settings.justifyLines && !m_fitter.nextLineNewParagraph();
+    const bool justified = m_settings.justifyLines && !m_fitter.nextLineNewParagraph() && !m_fitter.endsAtLineBreak();
     const int spaceWidth = m_fitter.layout().spaceWidth;
     for (int i = 0; i < count; ++i) {
         const LineWord &word = m_fitter.lineWord(i);
@@ -171,6 +169,11 @@ qint64 MyView::findPrevPageIndex(qint64 pos)
     }
     const TextStyle styleAtSearch = m_lineStartStyle;
     m_backwardFloor = std::max<qint64>(0, pos - MaxBackwardReach);
+    // In HTML the paragraph marks are found reading forward, as the fitter reads, so that comments,
+    // scripts and the like hide them exactly as they hide text.
+    if (m_document.isHtml())
+        m_htmlMarks = m_fitter.markup().paragraphMarks(m_backwardFloor, pos);
+    m_searchingBack = true;
 
     // Only the last perPage + 1 line starts are ever needed: keep them in a ring.
     const size_t ringSize = size_t(perPage) + 1;
@@ -184,6 +187,7 @@ qint64 MyView::findPrevPageIndex(qint64 pos)
         // A paragraph mark or the start of the file begins a paragraph; the reach limit does not.
         m_lineNewParagraph = !(start == m_backwardFloor && start > 0);
         m_lineStartStyle = styleAtSearch;
+        m_lineStartStyle.preformatted = preformattedAt(start);
         qint64 n = 0;
         while (file.pos() < pos) {
             const qint64 before = file.pos();
@@ -208,6 +212,9 @@ qint64 MyView::findPrevPageIndex(qint64 pos)
     }
     m_backwardFloor = 0;
     m_lineStartStyle = styleAtSearch;
+    m_lineStartStyle.preformatted = preformattedAt(result);
+    m_htmlMarks.clear();
+    m_searchingBack = false;
     if (result == 0)
         m_lineNewParagraph = true;
     if (m_document.kind() == SourceKind::Plucker && result > 0)
@@ -220,41 +227,39 @@ qint64 MyView::findNewParagraphBack(qint64 pos)
     if (!documentOpen())
         return -1;
     PositionedReader &file = m_document.reader();
-    const qint64 resume = std::max<qint64>(0, pos - 2);
+    const int unit = file.codeUnitBytes();
+    const qint64 resume = std::max<qint64>(0, pos - 2 * unit);
     qint64 answer = 0;
-    for (qint64 q = resume - 1; q >= 1; --q) {
-        if (q < m_backwardFloor) {
-            answer = m_backwardFloor;
-            break;
-        }
-        if (isParagraphMark(q)) {
-            answer = q;
-            break;
+    if (m_document.isHtml()) {
+        // A search for the previous page found the marks of its whole reach once.
+        if (!m_searchingBack)
+            m_htmlMarks = m_fitter.markup().paragraphMarks(std::max<qint64>(0, pos - MaxBackwardReach), pos);
+        const auto before = std::lower_bound(m_htmlMarks.begin(), m_htmlMarks.end(), resume,
+                                             [](const MarkupReader::Mark &m, qint64 p) { return m.position < p; });
+        answer = before == m_htmlMarks.begin() ? m_backwardFloor : std::prev(before)->position;
+    } else {
+        for (qint64 q = resume - unit - (resume % unit); q >= 1; q -= unit) {
+            if (q < m_backwardFloor) {
+                answer = m_backwardFloor;
+                break;
+            }
+            if (isParagraphMark(q)) {
+                answer = q;
+                break;
+            }
         }
     }
     file.seek(resume);
     return answer;
 }
 
-// Whether the character at q marks a paragraph for the backward search: a bare p tag in HTML, a
-// line feed that is not a Plucker code's argument, or one after which a paragraph starts.
+// Whether the character at q of a text that is not HTML marks a paragraph for the backward search:
+// a line feed that is not a Plucker code's argument, or one after which a paragraph starts.
 bool MyView::isParagraphMark(qint64 q)
 {
     PositionedReader &file = m_document.reader();
     file.seek(q);
     char32_t c = m_document.readDecodedChar();
-    if (m_document.isHtml()) {
-        if (c != U'<')
-            return false;
-        QString tag;
-        for (int i = 0; i < MaxTagScan && !file.atEnd(); ++i) {
-            const char32_t t = file.readChar();
-            if (t == U'>')
-                break;
-            tag.append(QChar(char16_t(t <= 0xFFFF ? t : 0xFFFD)));
-        }
-        return tag.toLower() == QLatin1String("p");
-    }
     if (c == U'\r' && m_settings.crConvert)
         c = U'\n';
     if (c != U'\n')
@@ -268,6 +273,16 @@ bool MyView::isParagraphMark(qint64 q)
         return true;
     }
     return !m_settings.reparagraph || m_fitter.checkNewParagraph();
+}
+
+// Whether an HTML pre element is in force at `pos`, as far as the marks found last can tell.
+bool MyView::preformattedAt(qint64 pos) const
+{
+    for (const MarkupReader::Mark &mark : m_htmlMarks) {
+        if (mark.position == pos)
+            return mark.preformatted;
+    }
+    return false;
 }
 
 void MyView::findPluckerAttrBack(qint64 pos)
