@@ -28,7 +28,8 @@ Status PositionedReader::open(const QString &path)
         const int error = errno;
         const std::string detail = std::strerror(error);
         if (error == EISDIR)
-            return Status::error(Status::Code::NotRegularFile, "the document is a folder, not a file", detail);
+            return Status::error(Status::Code::NotRegularFile, "the document is a folder, not a file",
+                                 detail);
         if (error == ENXIO)
             return Status::error(Status::Code::NotRegularFile, "the document is a FIFO or device, not a file",
                                  detail);
