@@ -10,10 +10,9 @@ constexpr char32_t ReplacementChar = 0xFFFD;
 
 // windows-1252 for 0x80-0x9F; 0 where it assigns nothing and the value is kept.
 constexpr char16_t Windows1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 } // namespace
 
@@ -65,7 +64,7 @@ char32_t numericCharacterReference(QStringView digitsAfterHash)
     if (digits.isEmpty())
         return 0;
     char32_t value = 0;
-    bool tooLarge = false;  // the digits go on being checked, but the value stops growing
+    bool tooLarge = false; // the digits go on being checked, but the value stops growing
     for (const QChar ch : digits) {
         const char16_t c = ch.unicode();
         char32_t digit;
@@ -76,7 +75,7 @@ char32_t numericCharacterReference(QStringView digitsAfterHash)
         else
             return 0;
         if (!tooLarge) {
-            value = value * base + digit;  // at most 0x10FFFF * 16 + 15: no overflow
+            value = value * base + digit; // at most 0x10FFFF * 16 + 15: no overflow
             tooLarge = value > 0x10FFFF;
         }
     }

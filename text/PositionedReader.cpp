@@ -28,7 +28,8 @@ Status PositionedReader::open(const QString &path)
         const int error = errno;
         const std::string detail = std::strerror(error);
         if (error == EISDIR)
-            return Status::error(Status::Code::NotRegularFile, "the document is a folder, not a file", detail);
+            return Status::error(Status::Code::NotRegularFile, "the document is a folder, not a file",
+                                 detail);
         if (error == ENXIO)
             return Status::error(Status::Code::NotRegularFile, "the document is a FIFO or device, not a file",
                                  detail);
@@ -164,7 +165,7 @@ int PositionedReader::readByteSlow()
 
 char32_t PositionedReader::readCharSlow()
 {
-    if (m_pos >= m_size)
+    if (m_pos >= m_size && !hasPendingHere())
         return 0;
     switch (m_mode) {
     case Mode::Bytes: {
@@ -254,7 +255,7 @@ char32_t PositionedReader::readUtf16()
 
 char32_t PositionedReader::readWithCodec()
 {
-    if (!m_pending.empty() && m_pos == m_pendingEnd) {
+    if (hasPendingHere()) {
         const char32_t c = m_pending.front();
         m_pending.erase(m_pending.begin());
         return c;

@@ -51,12 +51,15 @@ public:
 
     qint64 size() const { return m_size; }
     qint64 pos() const { return m_pos; }
-    bool atEnd() const { return m_pos >= m_size; }
+    // Past the last byte, and past any character decoded together with the one before.
+    bool atEnd() const { return m_pos >= m_size && !hasPendingHere(); }
     // Moves to `position`, clamped to [0, size()]. In the UTF-16 modes a position inside a code
     // unit moves back to the unit's first byte.
     void seek(qint64 position);
 
-    // The next character (a Unicode scalar value); U+0000 at the end of the file.
+    // The next character (a Unicode scalar value); U+0000 at the end of the file. Each read moves
+    // on, except in Codec mode when the codec gave out several characters for one byte: those
+    // after the first come with no move, all ending at the same position.
     char32_t readChar()
     {
         if (m_pos >= m_windowStart && m_pos < m_windowEnd) {
@@ -87,6 +90,7 @@ public:
     qint64 fileReads() const { return m_fileReads; }
 
 private:
+    bool hasPendingHere() const { return !m_pending.empty() && m_pendingEnd == m_pos; }
     char32_t readCharSlow();
     int readByteSlow();
     int byteAt(qint64 position);  // -1 past the end

@@ -63,6 +63,11 @@ private slots:
         QCOMPARE(uint(r.readChar()), uint('a'));
         r.seek(-5);
         QCOMPARE(r.readByte(), 0x93);
+        // A byte that ends a bad sequence and is a character itself: both end there, the last
+        // one at the end of the file too.
+        QVERIFY(r.open(write("\x81 ")).isOk());
+        r.setCodec(QTextCodec::codecForName("Shift_JIS"));
+        QCOMPARE(decode(r), (Decoded{{0xFFFD, 2}, {' ', 2}}));
     }
 
     void utf16_data()
