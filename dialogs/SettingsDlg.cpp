@@ -26,6 +26,7 @@
 namespace {
 
 const QString UpName = QStringLiteral("..");
+const QString Automatic = QStringLiteral("Automatic");
 const QString RotationItems = QStringLiteral("0,-90,90,180");
 const QString ParagraphItems = QStringLiteral("^\\s+|^\\s*$,^\\s*,^\\s,^\\s*$,^[\\s\\d],^\\d");
 constexpr int LastCodecNumber = 2999;
@@ -232,7 +233,12 @@ QStringList SettingsDlg::encodingNames()
         names += name + QLatin1Char(',');
     }
     names += toUnicode::getCodecList();
-    return names.split(QLatin1Char(','), Qt::KeepEmptyParts);
+    return QStringList{Automatic} + names.split(QLatin1Char(','), Qt::KeepEmptyParts);
+}
+
+void SettingsDlg::setDetectedEncoding(const QString &shown)
+{
+    encodingList->setItemText(0, shown.isEmpty() ? Automatic : Automatic + QStringLiteral(" (") + shown + QLatin1Char(')'));
 }
 
 void SettingsDlg::acceptChanges()
@@ -243,7 +249,8 @@ void SettingsDlg::acceptChanges()
 
     ReaderSettings &v = m_values;
     v.fontName = fontList->currentText();
-    v.encodingName = encodingList->currentText();
+    // The first entry reads "Automatic (koi8-r)" once a document's encoding was found.
+    v.encodingName = encodingList->currentIndex() == 0 ? Automatic : encodingList->currentText();
     bool ok = false;
     const double rotation = rotationList->currentText().trimmed().toDouble(&ok);
     v.rotation = ok && std::isfinite(rotation) ? rotation : 0.0;  // "inf" is no angle either
@@ -269,7 +276,10 @@ void SettingsDlg::fillControls()
 {
     const ReaderSettings &v = m_values;
     selectItem(fontList, v.fontName);
-    selectItem(encodingList, v.encodingName);
+    if (v.encodingName == Automatic)
+        encodingList->setCurrentIndex(0);
+    else
+        selectItem(encodingList, v.encodingName);
     selectItem(rotationList, QString::number(v.wholeDegrees()));
     selectItem(paragraphList, v.paragraphRegexp);
 

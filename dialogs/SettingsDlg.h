@@ -52,12 +52,16 @@ public:
     QComboBox *folderList = nullptr;     // the listed folder, "..", its folders and .dic files
     QString currentFolder;               // absolute path of the folder folderList lists
 
-    // The encoding list: the platform's codec names by registry number 0..2999, each once and
-    // none that is also a built-in code page, then the built-in code pages in table order.
+    // The encoding list: "Automatic", the platform's codec names by registry number 0..2999, each
+    // once and none that is also a built-in code page, then the built-in code pages in table order.
     static QStringList encodingNames();
 
     // Copies every control into the values. A rotation that does not read as a number is 0.
     void acceptChanges();
+
+    // What "Automatic" found for the document open, shown as "Automatic (windows-1251)"; empty
+    // when nothing is open.
+    void setDetectedEncoding(const QString &shown);
 
     // Lists `folder` (or the home folder when it does not exist) below two header items: the
     // folder as passed and "..".

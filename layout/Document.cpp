@@ -1,5 +1,6 @@
 #include "Document.h"
 
+#include "EncodingDetector.h"
 #include "HtmlEntities.h"
 #include "SourcePreparer.h"
 
@@ -22,12 +23,8 @@ bool htmlByName(const QString &fileName)
 
 // An HTML document by its first kilobyte: after a byte-order mark and white space it starts with
 // "<!DOCTYPE html", "<html", or an XML declaration followed by an html element.
-bool htmlByContent(const QString &path)
+bool htmlByContent(QByteArray head)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    QByteArray head = file.read(SniffBytes);
     if (head.startsWith("\xEF\xBB\xBF")) {
         head.remove(0, 3);
     } else if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF")) {
@@ -94,6 +91,7 @@ Status Document::open(const QString &path)
     m_pluckerIndex.clear();
     m_kind = SourceKind::PlainText;
     m_size = 0;
+    m_detected = EncodingDetector::Result{};
     QString readPath = path;
 
     if (SourcePreparer::kindOf(path) != SourcePreparer::Kind::Plain) {
@@ -106,14 +104,25 @@ Status Document::open(const QString &path)
         }
         readPath = prepared.textPath;
     }
-    if (m_kind == SourceKind::PlainText && (htmlByName(innerName(path)) || htmlByContent(readPath)))
-        m_kind = SourceKind::Html;
-
     if (!m_reader.open(readPath).isOk())
         return Status::ok();  // nothing to say: the view just stays empty
     m_open = true;
     m_size = m_reader.size();
+    if (m_kind == SourceKind::PlainText && (htmlByName(innerName(path)) || htmlByContent(firstBytes(SniffBytes))))
+        m_kind = SourceKind::Html;
     return Status::ok();
+}
+
+// The file's first bytes, read through the reader: the file stays the one opened, a regular file.
+QByteArray Document::firstBytes(qint64 count)
+{
+    QByteArray bytes;
+    const qint64 remembered = m_reader.pos();
+    m_reader.seek(0);
+    for (int b; bytes.size() < count && (b = m_reader.readByte()) >= 0;)
+        bytes.append(char(b));
+    m_reader.seek(remembered);
+    return bytes;
 }
 
 // The name a document goes by inside its packing: "manual.html" for "manual.html.gz".
@@ -160,8 +169,19 @@ QString Document::title()
     return decodeReferences(title).simplified().left(MaxTitleLength);
 }
 
+const QString Document::Automatic = QStringLiteral("Automatic");
+
 void Document::setEncoding(const QString &name)
 {
+    m_encodingShown = name;
+    if (name == Automatic) {
+        // Found once per opening; laying the page out anew does not look again.
+        if (m_detected.decoderName.isEmpty())
+            m_detected = EncodingDetector().detect(firstBytes(EncodingDetector::SampleSize), m_kind == SourceKind::Html);
+        setEncoding(m_detected.decoderName);
+        m_encodingShown = m_detected.displayName;
+        return;
+    }
     m_codePage.setCodec(name);
     if (name == QLatin1String("UTF-8")) {
         m_reader.setMode(PositionedReader::Mode::Utf8);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EncodingDetector.h"
 #include "PluckerIndex.h"
 #include "PositionedReader.h"
 #include "Status.h"
@@ -40,9 +41,15 @@ public:
     void close();
     bool isOpen() const { return m_open; }
 
-    // "UTF-8", one of the built-in code pages, or a platform codec's name; anything else reads
-    // each byte as the character of the same value.
+    // "UTF-8", "UTF-16LE", "UTF-16BE", one of the built-in code pages, a platform codec's name,
+    // or "Automatic": chosen from the first 64 KiB of the file really read (a byte-order mark, a
+    // charset the markup declares, valid UTF-8, the detector's guess, the locale's code page).
+    // Any other name reads each byte as the character of the same value.
     void setEncoding(const QString &name);
+    // The encoding in use, for people: the name set, or for "Automatic" what was found
+    // ("windows-1251").
+    const QString &encodingShown() const { return m_encodingShown; }
+    static const QString Automatic;
     // Whether the text is read with HTML tags and entities: always for an HTML file, for any
     // other when `everyDocument` (the strip-HTML setting) is on.
     void setReadAsHtml(bool everyDocument) { m_html = everyDocument || m_kind == SourceKind::Html; }
@@ -78,6 +85,7 @@ public:
 
 private:
     static QString innerName(const QString &path);
+    QByteArray firstBytes(qint64 count);
 
     PositionedReader m_reader;
     toUnicode m_codePage;
@@ -85,6 +93,8 @@ private:
     QVector<PluckerIndexEntry> m_pluckerIndex;
     SourceKind m_kind = SourceKind::PlainText;
     bool m_html = false;
+    QString m_encodingShown;
+    EncodingDetector::Result m_detected;  // what "Automatic" found for the document open
     bool m_open = false;
     qint64 m_size = 0;
 };

@@ -120,9 +120,19 @@ MarkupReader::Char MarkupReader::readTag(TextStyle &style)
             tooLong = true;
     }
     name[length] = '\0';
-    // The rest of the tag up to ">"; a "/" just before it closes the element at once.
-    while (c != U'>' && !(c == 0 && file.atEnd())) {
+    // The rest of the tag up to ">" outside quoted attribute values; a "/" just before it closes
+    // the element at once.
+    char32_t quote = 0;
+    bool valueStarts = false;  // after "=": a quote here opens a quoted value
+    while ((c != U'>' || quote) && !(c == 0 && file.atEnd())) {
         keepTagChar(c);
+        if (quote) {
+            quote = c == quote ? 0 : quote;
+        } else if (valueStarts && (c == U'"' || c == U'\'')) {
+            quote = c;
+        } else if (!isSpace(c)) {
+            valueStarts = c == U'=';
+        }
         last = c;
         c = file.readChar();
     }

@@ -71,6 +71,11 @@ run russian-cp1251      russian-cp1251.txt --lines --encoding "CP 1251" --page 2
 run russian-koi8r       russian-koi8r.txt --lines --encoding "KOI8-R" --page 2
 run greek               greek-iso8859-7.txt --lines --encoding "ISO 8859-7" --page 2
 run french-codec        french-latin1.txt --lines --encoding "ISO-8859-1" --page 2 --events "prev"
+run russian-automatic   russian-cp1251.txt --lines --encoding Automatic --page 2 --events "prev"
+run russian-utf16       russian-utf16.txt --lines --encoding Automatic --page 3 --events "prev prev"
+run windows-text        windows.txt --lines --page 2 --events "prev"
+run hostile-html        hostile.html --lines --page 3 --events "prev prev"
+run hostile-html-strip  hostile.html --lines --strip-newlines --page 2 --events "prev" --contents "out/hostile.cnt"
 run translation         text.txt --dictionary "docs/words.dic" --events "tap:60,12 key:Backspace key:x"
 run translation-error   text.txt --dictionary "docs/missing.dic" --events "tap:60,12"
 

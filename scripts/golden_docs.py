@@ -60,6 +60,18 @@ def html_page(rng):
     return "".join(parts)
 
 
+def hostile_html(rng):
+    pieces = ['<div class="x">', "<p style='a>b'>", "</p>\n", "<!-- <p> & </div> -->", "<br>", "&amp; ",
+              "&eacute;t&eacute; ", "a & b ", "1 < 2 ", "<script>var s = '</p><p>';</script>",
+              "<h2 id=h>Head</h2>", "<td>c</td><td>d</td>", "<pre>pre  text\nmore\n</pre>", "&nosuch; ",
+              "<style>p { }</style>", "<li>item", "&#8212; "]
+    out = ["<!DOCTYPE html><html><head><title>Hostile &amp; odd</title></head><body>"]
+    for line in prose(rng, 60).split("\n"):
+        out.append(line)
+        out.append(rng.choice(pieces) if rng.random() < 0.4 else "\n")
+    return "".join(out)
+
+
 def palmdoc_compress(data: bytes) -> bytes:
     """Literals, space+letter pairs and a back-reference wherever the previous 8 bytes repeat."""
     out = bytearray()
@@ -175,6 +187,9 @@ def main():
     (folder / "greek-iso8859-7.txt").write_bytes(greek.encode("iso8859_7"))
     latin = "\n\n".join("  " + LATIN1 * rng.randint(1, 4) for _ in range(30)) + "\n"
     (folder / "french-latin1.txt").write_bytes(latin.encode("latin-1"))
+    (folder / "russian-utf16.txt").write_bytes(b"\xff\xfe" + paragraphs.encode("utf-16-le"))
+    (folder / "windows.txt").write_bytes(prose(rng, 25).replace("\n", "\r\n").encode())
+    (folder / "hostile.html").write_bytes(hostile_html(rng).encode())
     (folder / "words.tsv").write_bytes(
         "brown\t{s}{ss}braun{/ss}{/ss}{/s}\nfox\t{s}{ps}n{/ps}{ss}Fuchs{/ss}{ss}schlauer Mensch{/ss}{/s}\n"
         "quick\tschnell\n".encode())

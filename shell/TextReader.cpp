@@ -403,6 +403,9 @@ void TextReader::saveSettings()
 void TextReader::settings()
 {
     settingsDialog->setValues(view->settings());
+    settingsDialog->setDetectedEncoding(view->documentOpen() && view->settings().encodingName == Document::Automatic
+                                            ? view->document().encodingShown()
+                                            : QString());
     view->hide();
     setSettingsMenu();
     setPage(settingsDialog);

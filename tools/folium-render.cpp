@@ -94,7 +94,7 @@ void defineOptions(QCommandLineParser &p)
         {QStringLiteral("indent"), QStringLiteral("Paragraph indent."), QStringLiteral("px")},
         {QStringLiteral("spacing"), QStringLiteral("Pixels between lines."), QStringLiteral("px")},
         {QStringLiteral("rotation"), QStringLiteral("Display rotation in degrees."), QStringLiteral("deg")},
-        {QStringLiteral("encoding"), QStringLiteral("Encoding name."), QStringLiteral("name")},
+        {QStringLiteral("encoding"), QStringLiteral("Encoding name, or Automatic."), QStringLiteral("name")},
         {QStringLiteral("regexp"), QStringLiteral("Paragraph patterns, separated by |."), QStringLiteral("re")},
         {QStringLiteral("page"), QStringLiteral("Show the Nth page, reached by paging from the start."), QStringLiteral("n")},
         {QStringLiteral("position"), QStringLiteral("Show the page laid out from byte P as a paragraph start."), QStringLiteral("p")},
@@ -116,7 +116,8 @@ void defineOptions(QCommandLineParser &p)
     p.addOption({QStringLiteral("name"), QStringLiteral("Print NAME <title> and PAGENO <n> for the page shown.")});
     p.addOption({QStringLiteral("contents"), QStringLiteral("Write the document's contents file, as Build Contents does."),
                  QStringLiteral("file")});
-    p.addOption({QStringLiteral("lines"), QStringLiteral("Print PAGE and LINE rows for every page drawn.")});
+    p.addOption({QStringLiteral("lines"),
+                 QStringLiteral("Print ENCODING <name>, then PAGE and LINE rows for every page drawn.")});
 }
 
 // The reader's settings changed by the options given; `ok` turns false for a malformed number.
@@ -259,8 +260,10 @@ int main(int argc, char **argv)
     }
     // Rows are printed for the pages laid out from here on; the page drawn by opening is laid out
     // again as page 1.
-    if (p.isSet(QStringLiteral("lines")))
+    if (p.isSet(QStringLiteral("lines"))) {
+        out << "ENCODING " << view->document().encodingShown() << '\n';
         printRows(view, out);
+    }
     showFirstPage(view, position, page);
     if (!applyEvents(view, p.value(QStringLiteral("events")), err))
         return 2;

@@ -1,8 +1,10 @@
 // Opening documents: the kind by extension, failures with their messages, prepared copies, and
 // nominal page numbers.
 #include "Document.h"
+#include "PalmBuilder.h"
 #include "TestFiles.h"
 
+#include <QTextCodec>
 #include <QtTest>
 
 class tst_Document : public QObject
@@ -58,6 +60,45 @@ private Q_SLOTS:
         QCOMPARE(QString::fromStdString(status.message()), message);
         QVERIFY(!status.detail().empty());
         QVERIFY(!document.isOpen());
+    }
+
+    // "Automatic" decodes by what the bytes say, Palm books by their converted text; a name
+    // chosen by hand keeps meaning exactly that.
+    void encodingFoundByItself_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("first");
+        const QString russian = QString::fromUtf8("Мороз и солнце; день чудесный! Ещё ты дремлешь, друг прелестный. ").repeated(20);
+        auto in = [&](const char *codec) { return QTextCodec::codecForName(codec)->fromUnicode(russian); };
+        QTest::newRow("windows-1251") << "r.txt" << in("windows-1251") << "Automatic" << "windows-1251" << "Мороз";
+        QTest::newRow("koi8-r") << "k.txt" << in("KOI8-R") << "Automatic" << "koi8-r" << "Мороз";
+        QTest::newRow("utf-16 with a mark") << "u.txt" << QByteArray("\xFF\xFE") + in("UTF-16LE") << "Automatic" << "utf-16le"
+                                            << QString::fromUtf8("\uFEFFМороз");
+        QTest::newRow("declared in html") << "d.html" << "<meta charset=koi8-r><p>" + in("KOI8-R") << "Automatic"
+                                          << "koi8-r" << "<meta";
+        QTest::newRow("palm book") << "p.pdb" << PalmBuilder::palmDocBook(in("windows-1251"), 2) << "Automatic"
+                                   << "windows-1251" << "Мороз";
+        QTest::newRow("UTF-8 chosen by hand") << "h.txt" << in("windows-1251") << "UTF-8" << "UTF-8" << "\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD";
+    }
+    void encodingFoundByItself()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, encoding);
+        QFETCH(QString, shown);
+        QFETCH(QString, first);
+        TestFolder folder;
+        Document document;
+        QVERIFY(document.open(folder.write(name, bytes)).isOk());
+        document.setEncoding(encoding);
+        QCOMPARE(document.encodingShown(), shown);
+        QString word;
+        for (char32_t c; word.size() < first.size() && (c = document.readDecodedChar()) != U' ';)
+            word += QString::fromUcs4(&c, 1);
+        QCOMPARE(word, first);
     }
 
     void preparedCopyOutlivesTheDocument()

@@ -66,6 +66,7 @@ private Q_SLOTS:
         row("comments end at -->", "a<!-- x > y <p> -->b<!---->c", {"abc|"});
         row("declarations and instructions", "<!DOCTYPE html><?xml version=\"1.0\"?>text", {"text|"});
         row("unclosed tag runs to the end", "a <never closed", {"a |"});
+        row("> inside a quoted value", "a<p title=\"x>y\" class='>'>b<i x=y'z>c", {"a|", "bc|"});
         // Blocks.
         row("block elements end paragraphs", "<h1>T</h1>text<div>d</div><li>x<hr>y", {"T|", "text|", "d|", "x|", "y|"});
         row("block edges in a row count once", "<div><p>a</p></div>\n<div>b</div>", {"a|", "b|"}, true);
