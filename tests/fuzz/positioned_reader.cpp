@@ -8,6 +8,7 @@
 #include "toUnicode.h"
 
 #include <QFile>
+#include <QStringList>
 #include <QTextCodec>
 #include <cstddef>
 #include <cstdint>
@@ -33,11 +34,12 @@ bool isScalarValue(char32_t c)
     return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
 }
 
-// One file per process, rewritten for every input.
+// One file per process, rewritten for every input; in memory where the system has a place for it.
 const std::string &documentPath()
 {
     static const std::string path = [] {
-        std::string name = "/tmp/positioned_reader_fuzz_XXXXXX";
+        std::string name = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm/positioned_reader_fuzz_XXXXXX"
+                                                           : "/tmp/positioned_reader_fuzz_XXXXXX";
         const int fd = ::mkstemp(name.data());
         if (fd >= 0)
             ::close(fd);
@@ -49,10 +51,9 @@ const std::string &documentPath()
 
 enum class Decoding { Utf8, Utf16LE, Utf16BE, CodePage, ShiftJis, Gb18030 };
 
-void readThrough(const QString &path, Decoding decoding, qint64 from, unsigned char selector)
+// One reader goes through all decodings in turn: a mode change must leave nothing behind.
+void readThrough(PositionedReader &reader, Decoding decoding, qint64 from, unsigned char selector)
 {
-    PositionedReader reader;
-    check(reader.open(path).isOk());
     const qint64 size = reader.size();
     toUnicode table;
     switch (decoding) {
@@ -67,15 +68,20 @@ void readThrough(const QString &path, Decoding decoding, qint64 from, unsigned c
         break;
     case Decoding::CodePage:
         reader.setMode(PositionedReader::Mode::Bytes);
-        table.setCodec(toUnicode::getCodecList().split(QLatin1Char(',')).at(selector % 26));
+        static const QStringList tables = toUnicode::getCodecList().split(QLatin1Char(','));
+        table.setCodec(tables.at(selector % tables.size()));
         check(table.index() >= 0);
         break;
-    case Decoding::ShiftJis:
-        reader.setCodec(QTextCodec::codecForName("Shift_JIS"));
+    case Decoding::ShiftJis: {
+        static QTextCodec *const shiftJis = QTextCodec::codecForName("Shift_JIS");
+        reader.setCodec(shiftJis);
         break;
-    case Decoding::Gb18030:
-        reader.setCodec(QTextCodec::codecForName("GB18030"));
+    }
+    case Decoding::Gb18030: {
+        static QTextCodec *const gb18030 = QTextCodec::codecForName("GB18030");
+        reader.setCodec(gb18030);
         break;
+    }
     }
     const bool codec = reader.mode() == PositionedReader::Mode::Codec;
     const int unit = reader.codeUnitBytes();
@@ -155,8 +161,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // Only the neighbourhood of the input is read when there is filler: the filler is plain ASCII.
     const qint64 from = lead > 16 ? lead - 16 : 0;
-    for (const Decoding decoding : {Decoding::Utf8, Decoding::Utf16LE, Decoding::Utf16BE, Decoding::CodePage,
-                                    Decoding::ShiftJis, Decoding::Gb18030})
-        readThrough(QFile::decodeName(path.c_str()), decoding, from, selector);
+    PositionedReader reader;
+    check(reader.open(QFile::decodeName(path.c_str())).isOk() && reader.size() == qint64(bytes.size()));
+    for (const Decoding decoding : {Decoding::Utf8, Decoding::ShiftJis, Decoding::Utf16LE, Decoding::CodePage,
+                                    Decoding::Gb18030, Decoding::Utf16BE})
+        readThrough(reader, decoding, from, selector);
     return 0;
 }
