@@ -13,7 +13,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -34,19 +33,19 @@ bool isScalarValue(char32_t c)
     return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
 }
 
-// One file per process, rewritten for every input; in memory where the system has a place for it.
-const std::string &documentPath()
+// Opens a reader on a new file holding `bytes`, in memory where the system has a place for it. The
+// file is gone again once the reader has it open, so no run leaves files behind.
+void openOn(PositionedReader &reader, const std::string &bytes)
 {
-    static const std::string path = [] {
-        std::string name = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm/positioned_reader_fuzz_XXXXXX"
-                                                           : "/tmp/positioned_reader_fuzz_XXXXXX";
-        const int fd = ::mkstemp(name.data());
-        if (fd >= 0)
-            ::close(fd);
-        std::atexit([] { ::unlink(documentPath().c_str()); });
-        return name;
-    }();
-    return path;
+    static const bool inMemory = ::access("/dev/shm", W_OK) == 0;
+    std::string path = std::string(inMemory ? "/dev/shm" : "/tmp") + "/positioned_reader_fuzz_XXXXXX";
+    const int fd = ::mkstemp(path.data());
+    check(fd >= 0);
+    const bool written = fileio::writeAll(fd, bytes.data(), bytes.size());
+    ::close(fd);
+    const bool opened = written && reader.open(QFile::decodeName(path.c_str())).isOk();
+    ::unlink(path.c_str());
+    check(opened && reader.size() == qint64(bytes.size()));
 }
 
 enum class Decoding { Utf8, Utf16LE, Utf16BE, CodePage, ShiftJis, Gb18030 };
@@ -153,16 +152,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         bytes[size_t(i)] = '\n';
     bytes.append(reinterpret_cast<const char *>(data), size);
 
-    const std::string &path = documentPath();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    check(fd >= 0);
-    check(fileio::writeAll(fd, bytes.data(), bytes.size()));
-    ::close(fd);
-
+    PositionedReader reader;
+    openOn(reader, bytes);
     // Only the neighbourhood of the input is read when there is filler: the filler is plain ASCII.
     const qint64 from = lead > 16 ? lead - 16 : 0;
-    PositionedReader reader;
-    check(reader.open(QFile::decodeName(path.c_str())).isOk() && reader.size() == qint64(bytes.size()));
     for (const Decoding decoding : {Decoding::Utf8, Decoding::ShiftJis, Decoding::Utf16LE, Decoding::CodePage,
                                     Decoding::Gb18030, Decoding::Utf16BE})
         readThrough(reader, decoding, from, selector);
