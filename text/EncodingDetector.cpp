@@ -31,6 +31,7 @@ struct Known
     const char *labels; // separated by spaces
 };
 
+// UTF-8, UTF-16LE and UTF-16BE come first: the byte-order mark rule takes them by index.
 const Known KnownEncodings[] = {
     {"utf-8", "UTF-8", Decoding::Utf8, "utf8 unicode11utf8 unicode20utf8 xunicode20utf8"},
     {"utf-16le", "UTF-16LE", Decoding::Utf16LE,

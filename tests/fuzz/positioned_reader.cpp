@@ -8,11 +8,11 @@
 #include "toUnicode.h"
 
 #include <QFile>
+#include <QStringList>
 #include <QTextCodec>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -33,26 +33,26 @@ bool isScalarValue(char32_t c)
     return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
 }
 
-// One file per process, rewritten for every input.
-const std::string &documentPath()
+// Opens a reader on a new file holding `bytes`, in memory where the system has a place for it. The
+// file is gone again once the reader has it open, so no run leaves files behind.
+void openOn(PositionedReader &reader, const std::string &bytes)
 {
-    static const std::string path = [] {
-        std::string name = "/tmp/positioned_reader_fuzz_XXXXXX";
-        const int fd = ::mkstemp(name.data());
-        if (fd >= 0)
-            ::close(fd);
-        std::atexit([] { ::unlink(documentPath().c_str()); });
-        return name;
-    }();
-    return path;
+    static const bool inMemory = ::access("/dev/shm", W_OK) == 0;
+    std::string path = std::string(inMemory ? "/dev/shm" : "/tmp") + "/positioned_reader_fuzz_XXXXXX";
+    const int fd = ::mkstemp(path.data());
+    check(fd >= 0);
+    const bool written = fileio::writeAll(fd, bytes.data(), bytes.size());
+    ::close(fd);
+    const bool opened = written && reader.open(QFile::decodeName(path.c_str())).isOk();
+    ::unlink(path.c_str());
+    check(opened && reader.size() == qint64(bytes.size()));
 }
 
 enum class Decoding { Utf8, Utf16LE, Utf16BE, CodePage, ShiftJis, Gb18030 };
 
-void readThrough(const QString &path, Decoding decoding, qint64 from, unsigned char selector)
+// One reader goes through all decodings in turn: a mode change must leave nothing behind.
+void readThrough(PositionedReader &reader, Decoding decoding, qint64 from, unsigned char selector)
 {
-    PositionedReader reader;
-    check(reader.open(path).isOk());
     const qint64 size = reader.size();
     toUnicode table;
     switch (decoding) {
@@ -67,15 +67,20 @@ void readThrough(const QString &path, Decoding decoding, qint64 from, unsigned c
         break;
     case Decoding::CodePage:
         reader.setMode(PositionedReader::Mode::Bytes);
-        table.setCodec(toUnicode::getCodecList().split(QLatin1Char(',')).at(selector % 26));
+        static const QStringList tables = toUnicode::getCodecList().split(QLatin1Char(','));
+        table.setCodec(tables.at(selector % tables.size()));
         check(table.index() >= 0);
         break;
-    case Decoding::ShiftJis:
-        reader.setCodec(QTextCodec::codecForName("Shift_JIS"));
+    case Decoding::ShiftJis: {
+        static QTextCodec *const shiftJis = QTextCodec::codecForName("Shift_JIS");
+        reader.setCodec(shiftJis);
         break;
-    case Decoding::Gb18030:
-        reader.setCodec(QTextCodec::codecForName("GB18030"));
+    }
+    case Decoding::Gb18030: {
+        static QTextCodec *const gb18030 = QTextCodec::codecForName("GB18030");
+        reader.setCodec(gb18030);
         break;
+    }
     }
     const bool codec = reader.mode() == PositionedReader::Mode::Codec;
     const int unit = reader.codeUnitBytes();
@@ -147,16 +152,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         bytes[size_t(i)] = '\n';
     bytes.append(reinterpret_cast<const char *>(data), size);
 
-    const std::string &path = documentPath();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    check(fd >= 0);
-    check(fileio::writeAll(fd, bytes.data(), bytes.size()));
-    ::close(fd);
-
+    PositionedReader reader;
+    openOn(reader, bytes);
     // Only the neighbourhood of the input is read when there is filler: the filler is plain ASCII.
     const qint64 from = lead > 16 ? lead - 16 : 0;
-    for (const Decoding decoding : {Decoding::Utf8, Decoding::Utf16LE, Decoding::Utf16BE, Decoding::CodePage,
-                                    Decoding::ShiftJis, Decoding::Gb18030})
-        readThrough(QFile::decodeName(path.c_str()), decoding, from, selector);
+    for (const Decoding decoding : {Decoding::Utf8, Decoding::ShiftJis, Decoding::Utf16LE, Decoding::CodePage,
+                                    Decoding::Gb18030, Decoding::Utf16BE})
+        readThrough(reader, decoding, from, selector);
     return 0;
 }
