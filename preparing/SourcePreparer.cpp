@@ -14,7 +14,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,16 +24,18 @@
 // is B:
 //   B.txt   the prepared text the view reads
 //   B.rim   a Plucker document's paragraph index
-//   B.src   beside a zip or gzip copy: which source it was made from and what it looked like
-//           when complete; without it, or when it does not match, B.txt is never reused
-//   .part-* output being written; renamed into place only once complete
+//   B.src   which source B.txt (and B.rim) were made from and what they looked like when
+//           complete; without it, or when it does not match, they are never reused
+//   .part-* output being written, under an exclusive flock of its writer until it is renamed
+//           into place once complete; a part nobody holds is abandoned
 // Every file is created with O_EXCL | O_NOFOLLOW relative to the folder's descriptor, and only
 // renamed over the final names, so a planted symbolic link is replaced, never followed.
 
 namespace {
 
 constexpr size_t NameMax = 255; // one path component, in bytes
-constexpr char StampMagic[] = "folium prepared copy 1\n";
+// The first line of a stamp; a stamp of another version is not reused.
+constexpr char StampMagic[] = "folium prepared copy 2\n";
 
 // Opens `path` as a directory owned by this user with mode 0700, making it so if it is ours
 // with another mode. A symbolic link, another owner or a non-directory gives -1.
@@ -73,8 +77,9 @@ QByteArray baseName(const QString &documentPath)
 qint64 nanoseconds(const struct timespec &t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; }
 
 // What a stamp records: the source file's path and identity when the copy was made, and the
-// identity and size of the finished copy. Written as "key value" lines, the path last.
-QByteArray stampText(const QByteArray &source, const struct stat &s, const struct stat &copy)
+// identity and size of the finished copy and of its paragraph index, if it has one. Written as
+// "key value" lines, the path last.
+QByteArray stampText(const QByteArray &source, const struct stat &s, const struct stat &copy, const struct stat *rim)
 {
     QByteArray t(StampMagic);
     t += "source-dev " + QByteArray::number(quint64(s.st_dev)) + '\n';
@@ -84,9 +89,48 @@ QByteArray stampText(const QByteArray &source, const struct stat &s, const struc
     t += "copy-dev " + QByteArray::number(quint64(copy.st_dev)) + '\n';
     t += "copy-ino " + QByteArray::number(quint64(copy.st_ino)) + '\n';
     t += "copy-size " + QByteArray::number(qint64(copy.st_size)) + '\n';
+    if (rim) {
+        t += "rim-dev " + QByteArray::number(quint64(rim->st_dev)) + '\n';
+        t += "rim-ino " + QByteArray::number(quint64(rim->st_ino)) + '\n';
+        t += "rim-size " + QByteArray::number(qint64(rim->st_size)) + '\n';
+    }
     t += "source-path " + source;
     return t;
 }
+
+bool sameFile(const struct stat &a, const struct stat &b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+bool sameContent(const struct stat &a, const struct stat &b)
+{
+    return sameFile(a, b) && a.st_size == b.st_size && nanoseconds(a.st_mtim) == nanoseconds(b.st_mtim);
+}
+
+// What lies at `path`, for a message about a document that is not a regular file.
+std::string whatIsAt(const QByteArray &path)
+{
+    struct stat st;
+    if (::stat(path.constData(), &st) != 0)
+        return "not a regular file";
+    if (S_ISDIR(st.st_mode))
+        return "a folder, not a file";
+    if (S_ISFIFO(st.st_mode))
+        return "a named pipe, not a file";
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return "a device, not a file";
+    if (S_ISSOCK(st.st_mode))
+        return "a socket, not a file";
+    return "not a regular file";
+}
+
+// Closes a descriptor when it goes out of scope.
+struct FdCloser
+{
+    int fd;
+    ~FdCloser()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
 
 } // namespace
 
@@ -96,15 +140,18 @@ struct SourcePreparer::Private
     QString folderPath; // the folder in use; empty until settled
     bool fallback = false;
     int dirFd = -1;
+    quint64 maxCopySize = CopyMeter::DefaultLimit;
     QHash<QString, QByteArray> made; // prepared text path -> its stamp's name
     QList<QByteArray> madeRims;
 
+    enum class Reuse { No, Text, TextAndRim };
+
     bool ensureFolder();
     int createPart(QByteArray &name);
-    bool stampMatches(const QByteArray &stampName, const QByteArray &textName, const QByteArray &source,
-                      const struct stat &s) const;
+    Reuse stampMatches(const QByteArray &stampName, const QByteArray &textName, const QByteArray &rimName,
+                       const QByteArray &source, const struct stat &s) const;
     void writeStamp(const QByteArray &stampName, const QByteArray &source, const struct stat &s,
-                    const struct stat &copy);
+                    const struct stat &copy, const struct stat *rim);
 };
 
 bool SourcePreparer::Private::ensureFolder()
@@ -149,18 +196,33 @@ int SourcePreparer::Private::createPart(QByteArray &name)
         for (int i = 0; i < 12; ++i)
             name += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
         const int fd = ::openat(dirFd, name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != EEXIST)
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
+            return -1;
+        // Held until the part is renamed into place and closed. Where locks are not to be had
+        // (ENOLCK) the part goes unlocked: the sweep cannot lock it either and so leaves it.
+        int locked;
+        do {
+            locked = ::flock(fd, LOCK_EX);
+        } while (locked != 0 && errno == EINTR);
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && st.st_nlink > 0)
             return fd;
+        ::close(fd); // swept away between creation and locking: take another name
     }
     return -1;
 }
 
-bool SourcePreparer::Private::stampMatches(const QByteArray &stampName, const QByteArray &textName,
-                                           const QByteArray &source, const struct stat &s) const
+SourcePreparer::Private::Reuse SourcePreparer::Private::stampMatches(const QByteArray &stampName,
+                                                                     const QByteArray &textName,
+                                                                     const QByteArray &rimName,
+                                                                     const QByteArray &source,
+                                                                     const struct stat &s) const
 {
-    const int fd = ::openat(dirFd, stampName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::openat(dirFd, stampName.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return Reuse::No;
     struct stat st;
     QByteArray stamp;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_size < 65536) {
@@ -169,25 +231,33 @@ bool SourcePreparer::Private::stampMatches(const QByteArray &stampName, const QB
             stamp.clear();
     }
     ::close(fd);
-    struct stat copy;
-    if (stamp.isEmpty() || ::fstatat(dirFd, textName.constData(), &copy, AT_SYMLINK_NOFOLLOW) != 0
-        || !S_ISREG(copy.st_mode) || copy.st_uid != ::geteuid())
-        return false;
-    return stamp == stampText(source, s, copy);
+    auto ours = [this](const QByteArray &name, struct stat &st) {
+        return ::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)
+            && st.st_uid == ::geteuid();
+    };
+    struct stat copy, rim;
+    if (stamp.isEmpty() || !ours(textName, copy))
+        return Reuse::No;
+    if (stamp == stampText(source, s, copy, nullptr))
+        return Reuse::Text;
+    return ours(rimName, rim) && stamp == stampText(source, s, copy, &rim) ? Reuse::TextAndRim : Reuse::No;
 }
 
 void SourcePreparer::Private::writeStamp(const QByteArray &stampName, const QByteArray &source,
-                                         const struct stat &s, const struct stat &copy)
+                                         const struct stat &s, const struct stat &copy, const struct stat *rim)
 {
     QByteArray part;
     const int fd = createPart(part);
     if (fd < 0)
         return; // the copy is complete, it just will not be reused
-    const QByteArray text = stampText(source, s, copy);
+    const QByteArray text = stampText(source, s, copy, rim);
     const bool written = fileio::writeAll(fd, text.constData(), size_t(text.size()));
-    if (::close(fd) != 0 || !written
-        || ::renameat(dirFd, part.constData(), dirFd, stampName.constData()) != 0)
+    // Renamed while still locked, so that a sweep never takes it for abandoned.
+    const bool placed = written && ::renameat(dirFd, part.constData(), dirFd, stampName.constData()) == 0;
+    if (!placed)
         ::unlinkat(dirFd, part.constData(), 0);
+    if (::close(fd) != 0 && placed)
+        ::unlinkat(dirFd, stampName.constData(), 0);
 }
 
 SourcePreparer::SourcePreparer() : SourcePreparer(QStringLiteral("/tmp")) {}
@@ -242,35 +312,104 @@ const char *failureMessage(SourcePreparer::Kind kind)
 }
 } // namespace
 
-SourcePreparer::Result SourcePreparer::prepare(const QString &documentPath)
+void SourcePreparer::setMaxCopySize(quint64 bytes)
+{
+    d->maxCopySize = bytes;
+}
+
+quint64 SourcePreparer::maxCopySize() const
+{
+    return d->maxCopySize;
+}
+
+Status SourcePreparer::openSource(const QString &documentPath, int *fd)
+{
+    const Kind kind = kindOf(documentPath);
+    const QByteArray path = QFile::encodeName(documentPath);
+    *fd = fileio::openRegularForReading(path.constData());
+    if (*fd >= 0)
+        return Status::ok();
+    const int error = errno;
+    if (error == EISDIR || error == ENXIO)  // a folder; a FIFO, socket or device
+        return Status::error(Status::Code::NotRegularFile, "Only regular files can be opened", whatIsAt(path));
+    return Status::error(error == ENOENT || error == ENOTDIR ? Status::Code::NotFound : Status::Code::Unreadable,
+                         failureMessage(kind), std::strerror(error));
+}
+
+Status SourcePreparer::unpack(Kind kind, int sourceFd, int textFd, int rimFd, CopyMeter &meter, bool *plucker)
+{
+    *plucker = false;
+    struct stat st;
+    if (::fstat(sourceFd, &st) != 0)
+        return Status::error(Status::Code::Unreadable, failureMessage(kind), std::strerror(errno));
+    if (!meter.start(uint64_t(st.st_size)))
+        return meter.stopStatus();
+    Status status;
+    switch (kind) {
+    case Kind::Zip:
+        status = Unzip(sourceFd, meter).uncompress(textFd);
+        break;
+    case Kind::Gzip:
+        status = Unzip(sourceFd, meter).ungzip(textFd);
+        break;
+    case Kind::Palm: {
+        const makedoc9::Conversion converted = makedoc9::Decomp(sourceFd, textFd, rimFd, &meter);
+        status = converted.status;
+        *plucker = converted.result == makedoc9::Plucker;
+        break;
+    }
+    case Kind::Plain:
+        return Status::error(Status::Code::Unsupported, failureMessage(kind), "a plain document needs no preparing");
+    }
+    if (status.isOk())
+        meter.finish();
+    return status;
+}
+
+SourcePreparer::Result SourcePreparer::prepare(const QString &documentPath, const PrepareProgress &progress)
 {
     Result result;
     const Kind kind = kindOf(documentPath);
-    auto fail = [&](Status::Code code, const std::string &detail) {
-        result.status = Status::error(code, failureMessage(kind), detail);
+    auto fail = [&](Status status) {
+        result.status = std::move(status);
         return result;
     };
+    auto failWith = [&](Status::Code code, const std::string &detail) {
+        return fail(Status::error(code, failureMessage(kind), detail));
+    };
     if (kind == Kind::Plain)
-        return fail(Status::Code::Unsupported, "a plain document needs no preparing");
+        return failWith(Status::Code::Unsupported, "a plain document needs no preparing");
     const QString absolute = QFileInfo(documentPath).absoluteFilePath();
     const QByteArray source = QFile::encodeName(absolute);
+    int sourceFd;
+    Status opened = openSource(absolute, &sourceFd);
+    if (!opened.isOk())
+        return fail(std::move(opened));
+    const FdCloser sourceCloser{sourceFd};
     struct stat sourceStat;
-    if (::stat(source.constData(), &sourceStat) != 0)
-        return fail(Status::Code::NotFound, std::strerror(errno));
-    if (S_ISDIR(sourceStat.st_mode))
-        return fail(Status::Code::NotRegularFile, "a folder, not a file");
+    if (::fstat(sourceFd, &sourceStat) != 0)
+        return failWith(Status::Code::Unreadable, std::strerror(errno));
     if (!d->ensureFolder())
-        return fail(Status::Code::WriteFailed, "no private temporary folder can be made");
+        return failWith(Status::Code::WriteFailed, "no private temporary folder can be made");
 
     const QByteArray base = baseName(documentPath);
     const QByteArray textName = componentName(base, ".txt");
     const QByteArray stampName = componentName(base, ".src");
     const QByteArray rimName = componentName(base, ".rim");
     const QString textPath = d->folderPath + QLatin1Char('/') + QFile::decodeName(textName);
+    const QString rimPath = d->folderPath + QLatin1Char('/') + QFile::decodeName(rimName);
 
-    if (kind != Kind::Palm && d->stampMatches(stampName, textName, source, sourceStat)) {
+    const Private::Reuse reuse = d->stampMatches(stampName, textName, rimName, source, sourceStat);
+    if (reuse != Private::Reuse::No) {
         d->made.insert(textPath, stampName);
         result.textPath = textPath;
+        if (kind == Kind::Palm && reuse == Private::Reuse::TextAndRim) {
+            d->madeRims.append(rimName);
+            result.plucker = true;
+            result.rimPath = rimPath;
+        }
+        if (progress)
+            progress(quint64(sourceStat.st_size), quint64(sourceStat.st_size));
         return result;
     }
     // From here on B.txt is being replaced; whatever it holds is no longer a finished copy.
@@ -281,58 +420,61 @@ SourcePreparer::Result SourcePreparer::prepare(const QString &documentPath)
     QByteArray textPart, rimPart;
     const int textFd = d->createPart(textPart);
     if (textFd < 0)
-        return fail(Status::Code::WriteFailed, std::string("cannot create the copy: ") + std::strerror(errno));
+        return failWith(Status::Code::WriteFailed, std::string("cannot create the copy: ") + std::strerror(errno));
     const int rimFd = kind == Kind::Palm ? d->createPart(rimPart) : -1;
-
-    Status status;
-    bool plucker = false;
-    if (kind == Kind::Zip) {
-        status = Unzip(absolute).uncompress(textFd);
-    } else if (kind == Kind::Gzip) {
-        status = Unzip(absolute).ungzip(textFd);
-    } else {
-        const int sourceFd = fileio::openForReading(source.constData());
-        if (sourceFd < 0) {
-            status = Status::error(Status::Code::Unreadable, failureMessage(kind), std::strerror(errno));
-        } else {
-            const makedoc9::Conversion converted = makedoc9::Decomp(sourceFd, textFd, rimFd);
-            ::close(sourceFd);
-            status = converted.status;
-            plucker = converted.result == makedoc9::Plucker;
-        }
+    if (kind == Kind::Palm && rimFd < 0) {
+        const std::string why = std::strerror(errno);
+        ::unlinkat(d->dirFd, textPart.constData(), 0);
+        ::close(textFd);
+        return failWith(Status::Code::WriteFailed, "cannot create the paragraph index: " + why);
     }
-    struct stat copy;
-    bool closed = ::fstat(textFd, &copy) == 0;
-    if (::close(textFd) != 0)
-        closed = false;
+
+    CopyMeter meter(d->maxCopySize, progress);
+    bool plucker = false;
+    Status status = unpack(kind, sourceFd, textFd, rimFd, meter, &plucker);
+    struct stat copy, rim, sourceAfter;
+    if (status.isOk() && (::fstat(textFd, &copy) != 0 || (plucker && ::fstat(rimFd, &rim) != 0)))
+        status = Status::error(Status::Code::WriteFailed, failureMessage(kind), "cannot finish writing the copy");
+
+    // The parts are renamed while their writer still holds them, and closed only then.
+    bool rimPlaced = false, textPlaced = false;
+    if (status.isOk() && plucker) {
+        rimPlaced = ::renameat(d->dirFd, rimPart.constData(), d->dirFd, rimName.constData()) == 0;
+        if (!rimPlaced)
+            status = Status::error(Status::Code::WriteFailed, failureMessage(kind), "cannot put the paragraph index in place");
+    }
+    if (status.isOk()) {
+        textPlaced = ::renameat(d->dirFd, textPart.constData(), d->dirFd, textName.constData()) == 0;
+        if (!textPlaced)
+            status = Status::error(Status::Code::WriteFailed, failureMessage(kind), "cannot put the copy in place");
+    }
+    if (!rimPlaced && rimFd >= 0)
+        ::unlinkat(d->dirFd, rimPart.constData(), 0);
+    if (!textPlaced)
+        ::unlinkat(d->dirFd, textPart.constData(), 0);
+    bool closed = ::close(textFd) == 0;
     if (rimFd >= 0 && ::close(rimFd) != 0)
         closed = false;
     if (status.isOk() && !closed)
         status = Status::error(Status::Code::WriteFailed, failureMessage(kind), "cannot finish writing the copy");
-
-    if (plucker && status.isOk() && rimFd >= 0
-        && ::renameat(d->dirFd, rimPart.constData(), d->dirFd, rimName.constData()) != 0)
-        status = Status::error(Status::Code::WriteFailed, failureMessage(kind), "cannot put the paragraph index in place");
-    if (!rimPart.isEmpty())
-        ::unlinkat(d->dirFd, rimPart.constData(), 0); // left over only when not renamed
-    if (status.isOk() && ::renameat(d->dirFd, textPart.constData(), d->dirFd, textName.constData()) != 0)
-        status = Status::error(Status::Code::WriteFailed, failureMessage(kind), "cannot put the copy in place");
     if (!status.isOk()) {
-        ::unlinkat(d->dirFd, textPart.constData(), 0);
-        if (plucker)
+        if (textPlaced)
+            ::unlinkat(d->dirFd, textName.constData(), 0);
+        if (rimPlaced)
             ::unlinkat(d->dirFd, rimName.constData(), 0);
-        result.status = status;
-        return result;
+        return fail(std::move(status));
     }
+
     d->made.insert(textPath, stampName);
-    if (kind != Kind::Palm)
-        d->writeStamp(stampName, source, sourceStat, copy);
+    // A source that changed while it was read gave a copy of neither version: not to be reused.
+    if (::fstat(sourceFd, &sourceAfter) == 0 && sameContent(sourceStat, sourceAfter))
+        d->writeStamp(stampName, source, sourceStat, copy, plucker ? &rim : nullptr);
 
     result.textPath = textPath;
     if (plucker) {
         d->madeRims.append(rimName);
         result.plucker = true;
-        result.rimPath = d->folderPath + QLatin1Char('/') + QFile::decodeName(rimName);
+        result.rimPath = rimPath;
     }
     return result;
 }
@@ -358,4 +500,41 @@ QString SourcePreparer::folder() const
     if (d->folderPath.isEmpty() || d->dirFd < 0)
         d->ensureFolder();
     return d->folderPath;
+}
+
+int SourcePreparer::removeAbandonedParts(const QString &folderRoot)
+{
+    const QByteArray path = QFile::encodeName(folderRoot + QLatin1String("/folium"));
+    const int dirFd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (dirFd < 0)
+        return 0;
+    if (::fstat(dirFd, &st) != 0 || st.st_uid != ::geteuid()) {
+        ::close(dirFd);
+        return 0;
+    }
+    DIR *dir = ::fdopendir(dirFd);
+    if (!dir) {
+        ::close(dirFd);
+        return 0;
+    }
+    int removed = 0;
+    while (const struct dirent *entry = ::readdir(dir)) {
+        if (std::strncmp(entry->d_name, ".part-", 6) != 0)
+            continue;
+        // O_NOFOLLOW: a link is left alone; O_NONBLOCK: a FIFO does not hold the sweep up.
+        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat part, named;
+        // The name is checked to be the file locked, and removed while the lock is held.
+        if (::fstat(fd, &part) == 0 && S_ISREG(part.st_mode) && part.st_uid == ::geteuid()
+            && ::flock(fd, LOCK_EX | LOCK_NB) == 0
+            && ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(part, named)
+            && ::unlinkat(dirFd, entry->d_name, 0) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::closedir(dir);
+    return removed;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CopyMeter.h"
 #include "Status.h"
 
 #include <QString>
@@ -7,6 +8,9 @@
 // Turns archives (zip, gzip) and Palm databases (pdb, prc) into plain files that the view
 // can read, inside a temporary folder private to the user. It remembers what it prepared so
 // that only those files are ever deleted.
+//
+// Threads: nothing here touches the GUI, so prepare may run on a worker thread. One preparer is
+// used by one thread at a time; the static functions may be called from any thread.
 class SourcePreparer
 {
 public:
@@ -30,11 +34,17 @@ public:
     // By the text after the last "." of the file name, lower-cased: "zip", "gz", "pdb"/"prc".
     static Kind kindOf(const QString &documentPath);
 
-    // Prepares a Zip, Gzip or Palm document; the status says why it cannot be read. A zip or gzip
-    // copy left complete by an earlier preparation of the very same file (path, size,
-    // modification time) is reused; Palm databases are converted afresh every time. A failed
-    // preparation leaves nothing in the folder that would later be taken as complete.
-    Result prepare(const QString &documentPath);
+    // The largest prepared copy, in bytes; CopyMeter::DefaultLimit (1 GiB) until set. A preparation
+    // that would write more stops and fails with TooLarge.
+    void setMaxCopySize(quint64 bytes);
+    quint64 maxCopySize() const;
+
+    // Prepares a Zip, Gzip or Palm document; the status says why it cannot be read. A copy left
+    // complete by an earlier preparation of the very same file (path, device, inode, size,
+    // modification time) is reused, with a Plucker document's paragraph index. `progress` hears
+    // how far through the source the work is and may stop it (Cancelled). A failed or cancelled
+    // preparation deletes its partial copy and leaves nothing that would later be taken as complete.
+    Result prepare(const QString &documentPath, const PrepareProgress &progress = {});
 
     // Deletes `path` if, and only if, this preparer made it. Called when the view stops reading it.
     void release(const QString &path);
@@ -43,6 +53,22 @@ public:
     // a directory of this user with mode 0700 and not a symbolic link; otherwise a fresh
     // private root + "/folium-XXXXXX", removed again with this object. Empty if neither works.
     QString folder() const;
+
+    // Deletes the partial copies (".part-*") in folderRoot + "/folium" that no live process is
+    // writing: a preparer holds an exclusive flock on each part from its creation until it is
+    // renamed into place. Only regular files of this user are deleted; links are never followed.
+    // Returns how many went. Meant for once at start, before anything is prepared.
+    static int removeAbandonedParts(const QString &folderRoot = QStringLiteral("/tmp"));
+
+    // Opens a document for preparing: only a regular file, and never blocking on the way. On
+    // failure *fd is -1 and the status says why (NotFound, NotRegularFile, Unreadable).
+    static Status openSource(const QString &documentPath, int *fd);
+
+    // The conversion alone, between descriptors the caller opened: `sourceFd` (from openSource),
+    // `textFd` and, for a Palm book, `rimFd` (-1: no paragraph index) are written from their
+    // current position. *plucker tells whether a paragraph index was written. On failure the
+    // outputs hold a partial copy for the caller to delete.
+    static Status unpack(Kind kind, int sourceFd, int textFd, int rimFd, CopyMeter &meter, bool *plucker);
 
 private:
     struct Private;

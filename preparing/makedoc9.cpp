@@ -1,4 +1,5 @@
 #include "makedoc9.h"
+#include "CopyMeter.h"
 #include "FileIo.h"
 
 #include <zlib.h>
@@ -35,36 +36,58 @@ uint32_t be32(const unsigned char *p)
 
 bool readAt(int fd, uint64_t offset, void *buffer, size_t n) { return fileio::readExactlyAt(fd, offset, buffer, n); }
 
-// Buffered appends to a descriptor; `written` counts every byte accepted so far.
+Conversion failure(Status::Code code, const std::string &detail);
+Conversion writeFailed();
+
+// Buffered appends to a descriptor; `written` counts every byte accepted so far. With a meter,
+// bytes past its limit are refused before anything is written.
 class Sink
 {
 public:
-    explicit Sink(int fd) : m_fd(fd) {}
+    Sink(int fd, CopyMeter *meter) : m_fd(fd), m_meter(meter) {}
     bool put(const unsigned char *p, size_t n)
     {
+        if (m_meter && !m_meter->admit(n))
+            return false;
         written += n;
         if (m_buffer.size() + n > Capacity && !flush())
             return false;
-        if (n >= Capacity) {
-            m_ok = fileio::writeAll(m_fd, p, n);
-            return m_ok;
-        }
+        if (n >= Capacity)
+            return check(fileio::writeAll(m_fd, p, n));
         m_buffer.insert(m_buffer.end(), p, p + n);
         return true;
     }
     bool flush()
     {
         if (m_ok && !m_buffer.empty())
-            m_ok = fileio::writeAll(m_fd, m_buffer.data(), m_buffer.size());
+            check(fileio::writeAll(m_fd, m_buffer.data(), m_buffer.size()));
         m_buffer.clear();
         return m_ok;
+    }
+    // Why a put or a flush failed: the meter stopped the work, or a write failed.
+    Conversion failure() const
+    {
+        if (m_meter && m_meter->stopped())
+            return {Failed, m_meter->stopStatus()};
+        errno = m_error;
+        return writeFailed();
     }
     uint64_t written = 0;
 
 private:
     static constexpr size_t Capacity = 1 << 16;
+    bool check(bool written)
+    {
+        if (!written) {
+            m_ok = false;
+            m_error = errno;
+        }
+        return m_ok;
+    }
     int m_fd;
+    CopyMeter *m_meter;
     bool m_ok = true;
+    int m_error = 0;
     std::vector<unsigned char> m_buffer;
 };
 
@@ -73,6 +96,11 @@ struct Database
     int fd;
     uint64_t size;
     std::vector<uint32_t> offsets;
+    CopyMeter &meter;
+
+    // Tells the meter that the records before k are read; false when it stopped the work.
+    bool reached(unsigned k) const { return meter.read(k < offsets.size() ? offsets[k] : size); }
+    Conversion stopped() const { return {Failed, meter.stopStatus()}; }
 
     // Record k's data runs to the next record's offset, the last one to the end of the file.
     // Offsets past the end of the file or running backwards make the record unreadable.
@@ -130,6 +158,8 @@ Conversion convertPalmDoc(const Database &db, Sink &text)
     std::vector<unsigned char> raw;
     std::vector<unsigned char> plain(PalmDocRecordCapacity);
     for (unsigned k = 1; k <= textRecords; ++k) {
+        if (!db.reached(k))
+            return db.stopped();
         if (!db.span(k, start, length) || (compression == 2 && length > PalmDocMaxInput))
             return damaged(recordText(k) + " lies outside the file or is too long");
         const uint64_t chunk = std::min<uint64_t>(length, uint64_t(1) << 16);
@@ -140,7 +170,7 @@ Conversion convertPalmDoc(const Database &db, Sink &text)
                 if (!readAt(db.fd, start + done, raw.data(), n))
                     return damaged(recordText(k) + " cannot be read");
                 if (!text.put(raw.data(), n))
-                    return writeFailed();
+                    return text.failure();
                 done += n;
             }
             continue;
@@ -152,10 +182,10 @@ Conversion convertPalmDoc(const Database &db, Sink &text)
         if (bad)
             return damaged(recordText(k) + " does not decompress");
         if (!text.put(plain.data(), produced))
-            return writeFailed();
+            return text.failure();
     }
     if (!text.flush())
-        return writeFailed();
+        return text.failure();
     return {PalmDoc, Status::ok()};
 }
 
@@ -173,6 +203,8 @@ Conversion convertPlucker(const Database &db, Sink &text, Sink *rim)
 
     std::vector<unsigned char> table, raw, plain;
     for (unsigned k = 1; k < db.offsets.size(); ++k) {
+        if (!db.reached(k))
+            return db.stopped();
         // Record header: id (2), paragraph count (2), text size after decompression (2),
         // type (1: 0 text, 1 compressed text, 2..10 other kinds, above unknown), flags (1);
         // then per paragraph: size (2), attributes (2); then the text data.
@@ -247,22 +279,24 @@ Conversion convertPlucker(const Database &db, Sink &text, Sink *rim)
                     uint8_t(id), uint8_t(id >> 8), uint8_t(i), uint8_t(i >> 8),
                     uint8_t(at), uint8_t(at >> 8), uint8_t(at >> 16), uint8_t(at >> 24)};
                 if (!rim->put(entry, sizeof entry))
-                    return writeFailed();
+                    return rim->failure();
             }
             const unsigned paragraphSize = be16(&table[4 * i]);
             if ((paragraphSize && !text.put(body, paragraphSize)) || !text.put(EndOfParagraph, sizeof EndOfParagraph))
-                return writeFailed();
+                return text.failure();
             body += paragraphSize;
         }
     }
-    if (!text.flush() || (rim && !rim->flush()))
-        return writeFailed();
+    if (!text.flush())
+        return text.failure();
+    if (rim && !rim->flush())
+        return rim->failure();
     return {Plucker, Status::ok()};
 }
 
 } // namespace
 
-Conversion Decomp(int sourceFd, int textFd, int rimFd)
+Conversion Decomp(int sourceFd, int textFd, int rimFd, CopyMeter *meter)
 {
     struct stat st;
     if (::fstat(sourceFd, &st) != 0 || st.st_size < 0)
@@ -277,7 +311,8 @@ Conversion Decomp(int sourceFd, int textFd, int rimFd)
     if (!plucker && !palmDoc)
         return unsupported("neither a PalmDoc nor a Plucker database");
 
-    Database db{sourceFd, uint64_t(st.st_size), {}};
+    CopyMeter unlimited(UINT64_MAX);
+    Database db{sourceFd, uint64_t(st.st_size), {}, meter ? *meter : unlimited};
     const unsigned count = be16(header + 76);
     std::vector<unsigned char> entries(8 * size_t(count));
     if (count && !readAt(sourceFd, sizeof header, entries.data(), entries.size()))
@@ -286,12 +321,12 @@ Conversion Decomp(int sourceFd, int textFd, int rimFd)
     for (unsigned k = 0; k < count; ++k)
         db.offsets[k] = be32(&entries[8 * k]);
 
-    Sink text(textFd);
+    Sink text(textFd, &db.meter);
     if (palmDoc)
         return convertPalmDoc(db, text);
     if (rimFd < 0)
         return convertPlucker(db, text, nullptr);
-    Sink rim(rimFd);
+    Sink rim(rimFd, nullptr); // 8 bytes a paragraph, and every paragraph adds 10 or more to the text
     return convertPlucker(db, text, &rim);
 }
 
@@ -299,7 +334,7 @@ Conversion Decomp(const char *source, const char *text, const char *rim)
 {
     if (rim)
         ::unlink(rim);
-    const int sourceFd = fileio::openForReading(source);
+    const int sourceFd = fileio::openRegularForReading(source);
     if (sourceFd < 0)
         return failure(Status::Code::Unreadable, std::string("cannot open the database: ") + std::strerror(errno));
     const int textFd = ::open(text, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);

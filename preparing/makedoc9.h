@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+class CopyMeter;
+
 // Palm database conversion: PalmDoc ("TEXtREAd") and Plucker ("DataPlkr") e-books become one
 // plain text file, plus for Plucker a rim file of 8-byte little-endian paragraph entries
 // (record id 2, paragraph number 2, text offset 4). The converted bytes are a stored format:
@@ -24,12 +26,14 @@ struct Conversion
 
 // Converts the database open for reading on `sourceFd` (read with pread, from offset 0) into
 // `textFd`, and for Plucker the paragraph index into `rimFd` (-1: no index is written).
-// Both outputs are written from their current position. On failure the outputs hold whatever
+// Both outputs are written from their current position. The meter, when given, bounds the text
+// and hears how far through the records the conversion is. On failure the outputs hold whatever
 // was written so far; the caller decides what to keep.
-Conversion Decomp(int sourceFd, int textFd, int rimFd);
+Conversion Decomp(int sourceFd, int textFd, int rimFd, CopyMeter *meter = nullptr);
 
-// The same on paths: the rim file is deleted first (for every database), the text file is
-// created or truncated; neither is opened through a symbolic link. `rim` may be null.
+// The same on paths, without a limit: the rim file is deleted first (for every database), the text
+// file is created or truncated; neither is opened through a symbolic link, and the source only
+// when it is a regular file. `rim` may be null.
 Conversion Decomp(const char *source, const char *text, const char *rim);
 
 // Decompresses `length` bytes of the PalmDoc scheme into `output`, which holds `outputSize`

@@ -1,12 +1,18 @@
 // Preparing documents in a private folder under a root of the test's own, never /tmp/folium.
+#include "FileIo.h"
 #include "PalmBuilder.h"
 #include "PluckerIndex.h"
 #include "SourcePreparer.h"
 #include <QDir>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <chrono>
+#include <future>
 #include <zip.h>
 #include <zlib.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,6 +70,17 @@ QString entries(const QString &folder)
 bool makePrivateFolder(const QString &path)
 {
     return QDir().mkpath(path) && ::chmod(QFile::encodeName(path).constData(), 0700) == 0;
+}
+
+// Words with some randomness, so that compression leaves a fair share of the size.
+QByteArray prose(int size, quint32 seed)
+{
+    static const char *words[] = {"page ", "turned ", "rain ", "the ", "of ", "\n", "Chapter ", "softly "};
+    QRandomGenerator g(seed);
+    QByteArray out;
+    while (out.size() < size)
+        out += words[g.bounded(8)] + QByteArray::number(g.bounded(1000));
+    return out.left(size);
 }
 
 } // namespace
@@ -132,18 +149,21 @@ private slots:
         QVERIFY(pluckerIndex(root() + "/none.rim").isEmpty());
     }
 
-    // Only a complete copy made from the same, unchanged source is reused.
+    // Only a complete copy made from the same, unchanged source is reused; a Plucker book's with
+    // its paragraph index, and only while that is unchanged too.
     void reuse()
     {
         for (const auto &[change, reused] : QList<QPair<QString, bool>>{
                  {"none", true}, {"touch", false}, {"other", false}, {"truncate", false}, {"stamp", false}, {"release", false},
-                 {"palm", false}}) { // other: another archive of the same base name; palm: always converted again
-            const QString base = root() + "/" + change, zip = base + "/docs/a.b.zip";
-            const QMap<QString, QByteArray> sources{
-                {zip, "from the zip archive"}, {base + "/other/a.txt.gz", "from the gzip file"}, {base + "/a.pdb", "from the Palm book"}};
+                 {"old stamp", false}, {"palm", true}, {"plucker", true}, {"plucker rim", false}}) {
+            // other: another archive of the same base name; old stamp: one of an earlier format
+            const QString base = root() + "/" + change, zip = base + "/docs/a.b.zip", plucker = base + "/p/a.pdb";
+            const QMap<QString, QByteArray> sources{{zip, "from the zip archive"}, {base + "/other/a.txt.gz", "from the gzip file"},
+                                                    {base + "/a.pdb", "from the Palm book"}, {plucker, "P" + endOfParagraph()}};
             for (auto s = sources.begin(); s != sources.end(); ++s)
                 writeDocument(s.key(), s.value());
-            const QString first = change == "palm" ? base + "/a.pdb" : zip;
+            file(plucker, pluckerDocument(2, {pluckerTextRecord(1, {"P"}, Packing::Zlib)}));
+            const QString first = change == "palm" ? base + "/a.pdb" : change.startsWith("plucker") ? plucker : zip;
             const QString second = change == "other" ? base + "/other/a.txt.gz" : first;
             QString textPath;
             {
@@ -159,11 +179,16 @@ private slots:
                                                              QFile::FileModificationTime)));
             QVERIFY(change != "truncate" || QFile::resize(textPath, 4));
             QVERIFY(change != "stamp" || QFile::remove(base + "/folium/a.src"));
+            const QString stamp = base + "/folium/a.src";
+            QVERIFY(change != "old stamp" || !file(stamp, file(stamp).replace("copy 2\n", "copy 1\n")).contains("copy 2"));
+            QVERIFY(change != "plucker rim" || file(base + "/folium/a.rim", file(base + "/folium/a.rim") + "8 bytes!").size() == 16);
 
             SourcePreparer preparer(base);
             const Result r = preparer.prepare(second);
             QVERIFY2(r.status.isOk() && r.textPath == textPath, qPrintable(change));
             QCOMPARE(file(r.textPath), reused ? "#" + sources[second].mid(1) : sources[second]);
+            QCOMPARE(r.plucker, change.startsWith("plucker"));
+            QVERIFY(!r.plucker || pluckerIndex(r.rimPath).size() == 1);
             preparer.release(r.textPath); // whatever was reused or made, it is now this preparer's to delete
             QVERIFY(!QFileInfo::exists(r.textPath));
         }
@@ -241,6 +266,145 @@ private slots:
             made << r.textPath;
         }
         QCOMPARE(made.size(), 3);
+    }
+    // Only regular files are opened, and opening never blocks: a FIFO, a folder or a device fails
+    // at once, for every kind of document.
+    void notRegularFiles_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("error"); // from openRegularForReading; 0 when it opens
+        QTest::addColumn<int>("code");  // from prepare
+        QTest::newRow("link to a regular file") << "link" << 0 << int(Status::Code::Ok);
+        QTest::newRow("FIFO") << "fifo" << ENXIO << int(Status::Code::NotRegularFile);
+        QTest::newRow("folder") << "folder" << EISDIR << int(Status::Code::NotRegularFile);
+        QTest::newRow("link to a device") << "device" << ENXIO << int(Status::Code::NotRegularFile);
+        QTest::newRow("missing") << "missing" << ENOENT << int(Status::Code::NotFound);
+    }
+    void notRegularFiles()
+    {
+        QFETCH(QString, setup);
+        QFETCH(int, error);
+        QFETCH(int, code);
+        for (const QString ext : {"gz", "zip", "pdb"}) {
+            const QString path = root() + "/docs/" + setup + "." + ext, real = root() + "/real." + ext;
+            const QByteArray name = QFile::encodeName(path);
+            writeDocument(real, "text");
+            QVERIFY(QDir().mkpath(root() + "/docs"));
+            QVERIFY(setup != "link" || QFile::link(real, path));
+            QVERIFY(setup != "fifo" || ::mkfifo(name.constData(), 0600) == 0);
+            QVERIFY(setup != "folder" || QDir().mkpath(path));
+            QVERIFY(setup != "device" || QFile::link("/dev/zero", path));
+
+            errno = 0;
+            const int fd = fileio::openRegularForReading(name.constData());
+            QCOMPARE(fd < 0 ? errno : 0, error);
+            QVERIFY(fd < 0 || (::fcntl(fd, F_GETFL) & O_NONBLOCK) == 0);
+            if (fd >= 0)
+                ::close(fd);
+
+            SourcePreparer preparer(root());
+            preparer.setMaxCopySize(1 << 20); // should /dev/zero ever be read, it ends here
+            // On a thread of its own, so that a preparation stuck in open() fails rather than hangs.
+            auto prepared = std::async(std::launch::async, [&] { return preparer.prepare(path); });
+            if (prepared.wait_for(std::chrono::seconds(20)) == std::future_status::timeout) {
+                ::close(::open(name.constData(), O_WRONLY | O_NONBLOCK)); // lets the open return
+                QFAIL(qPrintable("blocked opening " + path));
+            }
+            const Result r = prepared.get();
+            QCOMPARE(int(r.status.code()), code);
+            QVERIFY2(r.status.isOk() == (!r.textPath.isEmpty() && file(r.textPath) == "text"), r.status.detail().c_str());
+            QVERIFY(code != int(Status::Code::NotRegularFile) || r.status.message() == "Only regular files can be opened");
+        }
+    }
+
+    // Past the limit a preparation stops and deletes its partial copy; the message names the limit
+    // in the largest binary unit it reaches, cut to one decimal.
+    void tooLarge()
+    {
+        for (const auto &[bytes, text] : QList<QPair<quint64, QString>>{
+                 {0, "0 bytes"}, {1023, "1023 bytes"}, {1536, "1.5 KiB"}, {(1 << 20) - 1, "1023.9 KiB"}, {512 << 20, "512 MiB"},
+                 {1ull << 30, "1 GiB"}, {1000000000, "953.6 MiB"}, {5ull << 39, "2.5 TiB"}, {~0ull, "15.9 EiB"}})
+            QCOMPARE(QString::fromStdString(readableSize(bytes)), text);
+
+        const int size = 300 * 1024;
+        const QByteArray paragraph = prose(size / 10 - 10, 3); // ten paragraphs and their ends make `size`
+        QList<QByteArray> records;
+        for (unsigned id = 1; id <= 10; ++id)
+            records << pluckerTextRecord(id, {paragraph}, Packing::Zlib);
+        for (const QString document : {"a.gz", "a.pdb", "plucker.pdb"}) {
+            const QString path = root() + "/" + document + "/" + document;
+            if (document.startsWith("plucker"))
+                file(path, pluckerDocument(2, records));
+            else
+                writeDocument(path, prose(size, 3));
+            SourcePreparer preparer(root() + "/" + document);
+            preparer.setMaxCopySize(size - 1);
+            const Result over = preparer.prepare(path);
+            QCOMPARE(over.status.code(), Status::Code::TooLarge);
+            QCOMPARE(over.status.message(), std::string("The archive unpacks to more than 299.9 KiB"));
+            QCOMPARE(entries(preparer.folder()), QString()); // no part, no copy, no stamp
+            preparer.setMaxCopySize(size);
+            QCOMPARE(QFileInfo(preparer.prepare(path).textPath).size(), size);
+        }
+    }
+
+    // On a worker thread: a preparation whose progress callback says stop deletes its partial
+    // copy; one left to run hears of progress up to the whole source.
+    void cancelled()
+    {
+        const QByteArray text = prose(6 << 20, 4);
+        for (const QString ext : {"gz", "zip", "pdb"}) {
+            const QString path = root() + "/" + ext + "/book." + ext;
+            writeDocument(path, text);
+            const quint64 size = quint64(QFileInfo(path).size());
+            SourcePreparer preparer(root() + "/" + ext);
+            int calls = 0;
+            auto stopAtThird = [&](quint64, quint64) { return ++calls < 3; };
+            Result r = std::async(std::launch::async, [&] { return preparer.prepare(path, stopAtThird); }).get();
+            QCOMPARE(r.status.code(), Status::Code::Cancelled);
+            QCOMPARE(calls, 3);
+            QCOMPARE(entries(preparer.folder()), QString());
+            QList<quint64> seen;
+            r = preparer.prepare(path, [&](quint64 done, quint64 total) { return seen << done, total == size; });
+            QVERIFY(r.status.isOk() && file(r.textPath) == text);
+            QVERIFY(seen.size() > 10 && std::is_sorted(seen.begin(), seen.end()) && seen.last() == size);
+        }
+    }
+
+    // At start the parts of killed preparations go; a part being written stays, and so does
+    // anything that is not a part of this user's: links, folders, FIFOs, other users' files.
+    void abandonedParts()
+    {
+        const QString folium = root() + "/folium", victim = root() + "/victim";
+        QVERIFY(makePrivateFolder(folium));
+        file(victim, "stays");
+        for (const char *name : {"/.part-dead", "/.part-held", "/.part-foreign", "/book.txt", "/.part"})
+            file(folium + name, name);
+        QVERIFY(QFile::link(victim, folium + "/.part-link") && QDir().mkdir(folium + "/.part-folder"));
+        QVERIFY(::mkfifo(QFile::encodeName(folium + "/.part-fifo").constData(), 0600) == 0);
+        const bool isRoot = ::geteuid() == 0; // only root can give a file away
+        QVERIFY(!isRoot || ::chown(QFile::encodeName(folium + "/.part-foreign").constData(), 4242, 4242) == 0);
+        const int held = ::open(QFile::encodeName(folium + "/.part-held").constData(), O_RDONLY | O_CLOEXEC);
+        QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
+        QCOMPARE(SourcePreparer::removeAbandonedParts(root()), isRoot ? 1 : 2);
+        QCOMPARE(entries(folium), QString(".part .part-fifo .part-folder%1 .part-held .part-link book.txt")
+                                      .arg(isRoot ? " .part-foreign" : ""));
+        QCOMPARE(file(victim), QByteArray("stays"));
+
+        // A preparation's own part is held while it is written: a sweep meanwhile leaves it.
+        const QByteArray text = prose(4 << 20, 5);
+        writeDocument(root() + "/docs/big.gz", text);
+        int sweptMeanwhile = -1;
+        SourcePreparer preparer(root());
+        const Result r = preparer.prepare(root() + "/docs/big.gz", [&](quint64 done, quint64 total) {
+            if (done > 0 && done < total && sweptMeanwhile < 0)
+                sweptMeanwhile = SourcePreparer::removeAbandonedParts(root());
+            return true;
+        });
+        QCOMPARE(sweptMeanwhile, 0);
+        QVERIFY(r.status.isOk() && file(r.textPath) == text);
+        ::close(held);
+        QCOMPARE(SourcePreparer::removeAbandonedParts(root()), 1);
     }
 };
 
