@@ -331,6 +331,7 @@ void TextReader::fileOpenedSlot()
     setWindowTitle(Caption + QStringLiteral(" - ") + baseName);
     returnToReading(fileChooser);
     Q_EMIT fileOpenSignal(fileChooser->selectedPath);
+    showTitle();
 }
 
 void TextReader::fileNotOpenedSlot()
@@ -380,6 +381,16 @@ void TextReader::loadSettings()
     start.underline = place.underline;
     view->setPageStart(start);
     Q_EMIT resumeSignal();
+    showTitle();
+}
+
+// A document that names itself (an HTML title) is called so in the caption; any other by its
+// base name.
+void TextReader::showTitle()
+{
+    const QString title = view->documentTitle();
+    if (!title.isEmpty())
+        setWindowTitle(Caption + QStringLiteral(" - ") + title);
 }
 
 void TextReader::saveSettings()

@@ -111,4 +111,5 @@ private:
     void returnToReading(QWidget *page);
     // R: the rotation steps 180, 90, 0, -90 and round again; the page is laid out anew.
     void rotateQuarterTurn();
+    void showTitle();
 };

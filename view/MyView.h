@@ -48,6 +48,8 @@ public:
     void setFileName(const QString &path) { m_fileName = path; }
     bool documentOpen() const { return m_document.isOpen(); }
     const Document &document() const { return m_document; }
+    // What the document calls itself (an HTML title); empty when it does not say.
+    QString documentTitle() { return m_document.title(); }
     // The file really read stands at its end: the page on screen is the last one.
     bool atEnd() { return m_document.reader().atEnd(); }
 
