@@ -93,6 +93,7 @@ Status Document::open(const QString &path)
     m_size = 0;
     m_detected = EncodingDetector::Result{};
     QString readPath = path;
+    QString innerName = path;  // the name that tells the kind: a zip's member, a gzip file's inner name
 
     if (SourcePreparer::kindOf(path) != SourcePreparer::Kind::Plain) {
         const SourcePreparer::Result prepared = m_preparer->prepare(path);
@@ -103,12 +104,13 @@ Status Document::open(const QString &path)
             loadPluckerIndex(prepared.rimPath, m_pluckerIndex);  // without it links are not followed
         }
         readPath = prepared.textPath;
+        innerName = prepared.innerName;
     }
     if (!m_reader.open(readPath).isOk())
         return Status::ok();  // nothing to say: the view just stays empty
     m_open = true;
     m_size = m_reader.size();
-    if (m_kind == SourceKind::PlainText && (htmlByName(innerName(path)) || htmlByContent(firstBytes(SniffBytes))))
+    if (m_kind == SourceKind::PlainText && (htmlByName(innerName) || htmlByContent(firstBytes(SniffBytes))))
         m_kind = SourceKind::Html;
     return Status::ok();
 }
@@ -123,14 +125,6 @@ QByteArray Document::firstBytes(qint64 count)
         bytes.append(char(b));
     m_reader.seek(remembered);
     return bytes;
-}
-
-// The name a document goes by inside its packing: "manual.html" for "manual.html.gz".
-QString Document::innerName(const QString &path)
-{
-    if (SourcePreparer::kindOf(path) == SourcePreparer::Kind::Gzip)
-        return QFileInfo(path).completeBaseName();
-    return QFileInfo(path).fileName();
 }
 
 QString Document::title()

@@ -84,7 +84,6 @@ public:
     const QVector<PluckerIndexEntry> &pluckerIndex() const { return m_pluckerIndex; }
 
 private:
-    static QString innerName(const QString &path);
     QByteArray firstBytes(qint64 count);
 
     PositionedReader m_reader;

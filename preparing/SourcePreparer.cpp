@@ -386,6 +386,10 @@ SourcePreparer::Result SourcePreparer::prepare(const QString &documentPath, cons
     if (!opened.isOk())
         return fail(std::move(opened));
     const FdCloser sourceCloser{sourceFd};
+    if (kind == Kind::Zip)
+        result.innerName = Unzip::firstFileName(sourceFd);
+    else if (kind == Kind::Gzip)
+        result.innerName = QFileInfo(documentPath).completeBaseName();
     struct stat sourceStat;
     if (::fstat(sourceFd, &sourceStat) != 0)
         return failWith(Status::Code::Unreadable, std::strerror(errno));

@@ -22,6 +22,9 @@ public:
         QString textPath;  // the prepared file to read
         QString rimPath;   // Plucker paragraph index, empty for everything else
         bool plucker = false;
+        // The name the text has inside its packing: a zip's first file ("book/index.html"), a
+        // gzip file's name without ".gz"; empty for Palm books.
+        QString innerName;
     };
 
     SourcePreparer(); // prepared files go into "/tmp/folium"

@@ -5,6 +5,7 @@
 #include <unzip.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -112,6 +113,29 @@ bool isFolder(const unz_file_info64 &info, const char *name)
 } // namespace
 
 Unzip::Unzip(int inputFd, CopyMeter &meter) : m_inputFd(inputFd), m_meter(meter) {}
+
+QString Unzip::firstFileName(int inputFd)
+{
+    struct stat st;
+    if (::fstat(inputFd, &st) != 0)
+        return QString();
+    ZipSource source{inputFd, uint64_t(st.st_size)};
+    zlib_filefunc64_def functions{openSource, readSource, writeSource, tellSource,
+                                  seekSource, closeSource, sourceError, &source};
+    unzFile archive = unzOpen2_64("archive", &functions);
+    if (!archive)
+        return QString();
+    struct Closer { unzFile a; ~Closer() { unzClose(a); } } closer{archive};
+    std::vector<char> name(65536);
+    unz_file_info64 info;
+    for (int at = unzGoToFirstFile(archive); at == UNZ_OK; at = unzGoToNextFile(archive)) {
+        if (unzGetCurrentFileInfo64(archive, &info, name.data(), name.size(), nullptr, 0, nullptr, 0) != UNZ_OK)
+            return QString();
+        if (!isFolder(info, name.data()))
+            return QString::fromUtf8(name.data(), int(std::min<uint64_t>(info.size_filename, name.size() - 1)));
+    }
+    return QString();
+}
 
 Status Unzip::uncompress(int outputFd)
 {

@@ -2,6 +2,8 @@
 
 #include "Status.h"
 
+#include <QString>
+
 class CopyMeter;
 
 // Unpacks a zip archive's first file or a gzip file into a descriptor the caller opened. The bytes
@@ -19,6 +21,10 @@ public:
     // archive cannot be read or holds no file, the member's data is damaged or does not match its
     // stored checksum or size, a write fails, or the meter stops the work.
     Status uncompress(int outputFd);
+
+    // The name of the archive's first file member ("OEBPS/chapter.xhtml"), as uncompress() picks
+    // it; empty when it has none or cannot be read. Reads the directory only.
+    static QString firstFileName(int inputFd);
 
     // The gzip data decompressed; a file that is not gzip-compressed is copied as it is.
     // Fails on corrupt or truncated data, a failed write, or when the meter stops the work.

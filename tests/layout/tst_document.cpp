@@ -2,6 +2,7 @@
 // nominal page numbers.
 #include "Document.h"
 #include "PalmBuilder.h"
+#include "ZipBuilder.h"
 #include "TestFiles.h"
 
 #include <QTextCodec>
@@ -24,6 +25,8 @@ private Q_SLOTS:
         QTest::newRow("plain text") << "notes.txt" << false << false << SourceKind::PlainText;
         QTest::newRow("no extension") << "README" << false << false << SourceKind::PlainText;
         QTest::newRow("uncompressed gzip reads as it is") << "plain.gz" << false << false << SourceKind::PlainText;
+        QTest::newRow("html by its inner name") << "manual.html.gz" << false << true << SourceKind::Html;
+        QTest::newRow("xhtml") << "c.XHT" << false << true << SourceKind::Html;
     }
     void kindByExtension()
     {
@@ -39,6 +42,33 @@ private Q_SLOTS:
         QCOMPARE(document.isHtml(), html);
         QCOMPARE(document.kind(), kind);
         QCOMPARE(document.readDecodedChar(), char32_t(U'h'));
+    }
+
+    // HTML by what the file says, or by the name of the zip member holding it.
+    void htmlByContent_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("html");
+        QTest::newRow("doctype after a mark and spaces") << "a.txt" << QByteArray("\xEF\xBB\xBF \n<!doctype HTML><p>") << true;
+        QTest::newRow("html element") << "b" << QByteArray("<HTML lang=en>") << true;
+        QTest::newRow("xml with an html element") << "c.txt" << QByteArray("<?xml version='1.0'?>\n<html xmlns='x'>") << true;
+        QTest::newRow("other xml") << "d.txt" << QByteArray("<?xml version='1.0'?><svg/>") << false;
+        QTest::newRow("utf-16") << "e.txt" << QByteArray("\xFF\xFE<\0h\0t\0m\0l\0>\0", 14) << true;
+        QTest::newRow("zip member named xhtml") << "f.zip"
+                                               << zipArchive({{"META-INF/", {}, false, 0x10}, {"OEBPS/chapter.xhtml", "<p>a</p>"}})
+                                               << true;
+        QTest::newRow("zip member of text") << "g.zip" << zipArchive({{"notes.txt", "<p>a</p>"}}) << false;
+    }
+    void htmlByContent()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, html);
+        TestFolder folder;
+        Document document;
+        QVERIFY(document.open(folder.write(name, bytes)).isOk());
+        QCOMPARE(document.kind() == SourceKind::Html, html);
     }
 
     void brokenArchivesSayWhy_data()

@@ -2,6 +2,7 @@
 #include "CopyMeter.h"
 #include "FileIo.h"
 #include "Unzip.h"
+#include "ZipBuilder.h"
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -100,18 +101,10 @@ class tst_Unzip : public QObject
     // A zip of named members through minizip's 64-bit writer (`zip64`: zip64 local headers).
     QByteArray zipOf(const QList<Member> &members, int level = 6, bool zip64 = false)
     {
-        const QByteArray name = QFile::encodeName(path("archive"));
-        zipFile z = zipOpen64(name.constData(), APPEND_STATUS_CREATE);
-        for (const Member &m : members) {
-            zip_fileinfo info{};
-            info.external_fa = m.attributes;
-            zipOpenNewFileInZip64(z, m.name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, level ? Z_DEFLATED : 0,
-                                  level, zip64);
-            zipWriteInFileInZip(z, m.data.constData(), unsigned(m.data.size()));
-            zipCloseFileInZip(z);
-        }
-        zipClose(z, nullptr);
-        return file(path("archive"));
+        QList<ZipMember> zipped;
+        for (const Member &m : members)
+            zipped << ZipMember{m.name, m.data, level != 0, m.attributes};
+        return zipArchive(zipped, zip64);
     }
 
     // Unpacks `bytes` (written as a .zip or .gz) into `outFd`, or a file when -1, under `meter`.
