@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fileio {
@@ -12,6 +13,31 @@ int openForReading(const char *path)
     do {
         fd = ::open(path, O_RDONLY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+int openRegularForReading(const char *path)
+{
+    int fd;
+    do {
+        fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    int err = 0;
+    if (::fstat(fd, &st) != 0)
+        err = errno;
+    else if (!S_ISREG(st.st_mode))
+        err = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
+    else if (const int flags = ::fcntl(fd, F_GETFL);
+             flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        err = errno;
+    if (err != 0) {
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
     return fd;
 }
 

@@ -11,6 +11,12 @@ namespace fileio {
 // Opens `path` read-only with O_CLOEXEC; -1 with errno set on failure.
 int openForReading(const char *path);
 
+// Opens `path` read-only with O_CLOEXEC only when it is a regular file. The file is opened
+// without blocking and checked with fstat before anything waits on it, so a FIFO or a device
+// never blocks. -1 with errno set on failure: EISDIR for a folder, ENODEV for any other file
+// that is not regular (FIFO, socket, device).
+int openRegularForReading(const char *path);
+
 // Writes all `n` bytes. False on an error, or when the device takes nothing (a full disk:
 // errno is then ENOSPC).
 bool writeAll(int fd, const void *data, size_t n);
