@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +24,8 @@ constexpr int FirstEntryRead = 1024;    // most entries fit; longer ones read on
 constexpr int64_t IndexSpacing = 32768; // bytes of entries between index records
 constexpr size_t IntegrityStride = 80;  // every 80th index record is checked on opening
 constexpr int64_t MaxWindow = 256 * 1024; // largest search span read in one go
+constexpr int32_t ReadAheadGap = 64 * 1024; // an entry this little after the last one read is "next"
+constexpr int32_t ReadAheadSpan = int32_t(MaxWindow) - ScanChunk - FirstEntryRead; // what loadWindow takes
 
 // strtol with base 0 that counts only when the whole value parses and fits a long.
 bool parseNumber(const std::string &s, long &out)
@@ -53,14 +56,24 @@ Dictionary *Dictionary::create(const char *path)
 
 DictImpl::DictImpl(const char *path)
 {
-    fd = ::open(path ? path : "", O_RDONLY | O_CLOEXEC);
+    try {
+        openFile(path ? path : "");
+    } catch (const std::bad_alloc &) { // a header or entry length past what memory holds
+        index.clear();
+        setSystemError(ENOMEM);
+    }
+}
+
+void DictImpl::openFile(const char *path)
+{
+    fd = fileio::openRegularForReading(path); // a FIFO or device would block or never end
     if (fd < 0) {
         setSystemError(errno);
         return;
     }
     struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        setSystemError(S_ISDIR(st.st_mode) ? EISDIR : errno);
+    if (::fstat(fd, &st) != 0) {
+        setSystemError(errno);
         ::close(fd);
         fd = -1;
         return;
@@ -603,41 +616,85 @@ bool DictImpl::findEntry(const std::string &query, bool &prefix)
 
 bool DictImpl::xerox(const std::string &fileName, const std::string &method, bool sort)
 {
+    writeFailed = false;
     if (fd < 0) {
         setError("internal error");
         return false;
     }
-    // creat() would truncate the very file being read.
+    // Truncating the very file being read would destroy it.
     struct stat in, out;
     if (::fstat(fd, &in) == 0 && ::stat(fileName.c_str(), &out) == 0 && in.st_dev == out.st_dev
         && in.st_ino == out.st_ino) {
         setError("cannot rewrite a dictionary onto itself");
+        writeFailed = true;
         return false;
     }
-    int ofd = ::creat(fileName.c_str(), 0600);
+    // As creat(), but a FIFO without a reader fails at once instead of waiting for one.
+    int ofd;
+    do {
+        ofd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0600);
+    } while (ofd < 0 && errno == EINTR);
     if (ofd < 0) {
         setSystemError(errno);
+        writeFailed = true;
         return false;
     }
+    const int flags = ::fcntl(ofd, F_GETFL);
+    if (flags < 0 || ::fcntl(ofd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        setSystemError(errno);
+        writeFailed = true;
+        ::close(ofd);
+        return false;
+    }
+    struct stat made;
+    const bool regular = ::fstat(ofd, &made) == 0 && S_ISREG(made.st_mode);
     bool ok = xerox(ofd, method, sort);
     if (::close(ofd) != 0 && ok) {
         setSystemError(errno);
+        writeFailed = true;
         ok = false;
     }
-    if (!ok)
+    if (!ok && regular) // never a device or FIFO given as the output
         ::unlink(fileName.c_str());
     return ok;
 }
 
 bool DictImpl::xerox(int ofd, const std::string &method, bool sort)
 {
+    writeFailed = false;
+    try {
+        return writeCopy(ofd, method, sort);
+    } catch (const std::bad_alloc &) { // the canonical words of every entry are held for sorting
+        setSystemError(ENOMEM);
+        return false;
+    }
+}
+
+// Memory holds the canonical word and position of each entry, never the entries themselves:
+// they are read once to collect words and byte counts, once to size their stored forms for the
+// index, and once to write them.
+bool DictImpl::writeCopy(int ofd, const std::string &method, bool sort)
+{
     if (fd < 0) {
         setError("internal error");
         return false;
     }
     std::unique_ptr<SHCM> enc;
-    if (method == "shcm")
+    if (method == "shcm") {
         enc.reset(SHCM::create());
+        enc->startPreEncode();
+    }
+
+    // Entries read in nearly file order (the walk, or sorting what is sorted already) come from
+    // one read of the bytes ahead instead of one read each.
+    int32_t previous = -1;
+    auto readAhead = [&](int32_t pos) {
+        const bool held = windowStart >= 0 && pos >= windowStart
+                          && int64_t(pos) + FirstEntryRead <= windowStart + int64_t(window.size());
+        if (!held && previous >= 0 && pos > previous && pos - previous <= ReadAheadGap)
+            loadWindow(pos, int32_t(std::min<int64_t>(lastEntryPos, int64_t(pos) + ReadAheadSpan)));
+        previous = pos;
+    };
 
     struct Item {
         std::string canon;
@@ -650,10 +707,21 @@ bool DictImpl::xerox(int ofd, const std::string &method, bool sort)
         return false;
     error.clear(); // detect failures of the walk below
     do {
-        std::string s = getSense();
+        const std::string s = getSense();
+        // LF or NUL in a word, or NUL in a plain sense, cannot be stored in this format.
+        if (word.find_first_of(std::string("\n\0", 2)) != std::string::npos
+            || (!enc && s.find('\0') != std::string::npos)) {
+            setError("invalid format");
+            return false;
+        }
         maxWord = std::max(maxWord, word.size());
         maxEntry = std::max(maxEntry, word.size() + s.size() + 2);
         items.push_back({canonizeWord(word), currentPos});
+        if (enc) {
+            enc->preencode(word);
+            enc->preencode(s);
+        }
+        readAhead(nextPos);
     } while (nextEntry());
     if (!error.empty())
         return false; // a read failed before the last entry
@@ -665,42 +733,13 @@ bool DictImpl::xerox(int ofd, const std::string &method, bool sort)
             return c != 0 ? c < 0 : a.pos < b.pos;
         });
     }
-
-    std::vector<std::string> words, senses;
-    words.reserve(items.size());
-    senses.reserve(items.size());
-    for (const Item &it : items) {
-        if (!readEntry(it.pos))
-            return false;
-        std::string s = getSense();
-        // LF or NUL in a word, or NUL in a plain sense, cannot be stored in this format.
-        if (word.find_first_of(std::string("\n\0", 2)) != std::string::npos
-            || (!enc && s.find('\0') != std::string::npos)) {
-            setError("invalid format");
-            return false;
-        }
-        words.push_back(word);
-        senses.push_back(std::move(s));
-    }
-
-    std::string tree;
-    if (enc) {
-        enc->startPreEncode();
-        for (size_t i = 0; i < words.size(); ++i) {
-            enc->preencode(words[i]);
-            enc->preencode(senses[i]);
-        }
-        tree = enc->endPreEncode();
-        for (size_t i = 0; i < words.size(); ++i) {
-            words[i] = escape(enc->encode(words[i]));
-            senses[i] = escape(enc->encode(senses[i]));
-        }
-    }
+    const std::string tree = enc ? enc->endPreEncode() : std::string();
+    auto stored = [&](const std::string &text) { return enc ? escape(enc->encode(text)) : text; };
 
     std::string indexText;
     int64_t offset = 0, since = 0;
     size_t maxStored = 0;
-    const size_t count = words.size();
+    const size_t count = items.size();
     auto addRecord = [&](size_t i) {
         indexText += DATA_DELIMITER;
         indexText += items[i].canon;
@@ -708,7 +747,10 @@ bool DictImpl::xerox(int ofd, const std::string &method, bool sort)
         indexText += std::to_string(offset);
     };
     for (size_t i = 0; i < count; ++i) {
-        const int64_t size = int64_t(words[i].size() + senses[i].size() + 2);
+        readAhead(items[i].pos);
+        if (!readEntry(items[i].pos))
+            return false;
+        const int64_t size = int64_t(stored(word).size() + stored(getSense()).size() + 2);
         maxStored = std::max(maxStored, size_t(size));
         if (i == 0) {
             addRecord(i);
@@ -753,19 +795,24 @@ bool DictImpl::xerox(int ofd, const std::string &method, bool sort)
     }
     if (!writeAll(ofd, header.data(), header.size())) {
         setSystemError(errno);
+        writeFailed = true;
         return false;
     }
 
     std::string chunk;
     chunk.reserve(1 << 20);
     for (size_t i = 0; i < count; ++i) {
-        chunk += words[i];
+        readAhead(items[i].pos);
+        if (!readEntry(items[i].pos))
+            return false;
+        chunk += stored(word);
         chunk += WORD_DELIMITER;
-        chunk += senses[i];
+        chunk += stored(getSense());
         chunk += DATA_DELIMITER;
         if (chunk.size() >= (1u << 20) || i + 1 == count) {
             if (!writeAll(ofd, chunk.data(), chunk.size())) {
                 setSystemError(errno);
+                writeFailed = true;
                 return false;
             }
             chunk.clear();

@@ -82,8 +82,13 @@ public:
     int32_t getCurrentPos() const { return currentPos; }
     int getMaxEntryLength() const { return maxEntryLength; }
     bool isCompressed() const { return compressor != nullptr; }
+    // True when the last xerox failed on its output (creating, writing or closing it, or it
+    // is this very file) rather than on reading this dictionary.
+    bool failedWriting() const { return writeFailed; }
 
 private:
+    void openFile(const char *path);
+    bool writeCopy(int ofd, const std::string &method, bool sort);
     bool readEntry(int32_t pos);
     int32_t findPrev(int32_t pos);
     int32_t findNext(int32_t pos);
@@ -118,4 +123,5 @@ private:
     int64_t readOffset = 0;   // header reading position (getLine)
     std::vector<char> window; // a copy of the file from windowStart, at most 256 KiB
     int64_t windowStart = -1; // -1: no window held
+    bool writeFailed = false;
 };

@@ -27,8 +27,10 @@ SHCMImpl::SHCMImpl()
 
 bool SHCMImpl::buildDecodeTables(int n)
 {
-    // A damaged table may claim more codes than lengths allow (Kraft sum above 1); such a
-    // code cannot be decoded and its code values would not fit the byte-wide tables.
+    // Only a complete code (Kraft sum exactly 1) fits every bit string; the one other code a
+    // writer makes is a single symbol of length 1. An empty or incomplete table would decode
+    // every text to nothing, and an over-subscribed one (sum above 1) cannot be decoded and its
+    // code values would not fit the byte-wide tables.
     uint64_t kraft = 0;
     std::memset(countOfLength, 0, sizeof countOfLength);
     int longest = 0;
@@ -40,7 +42,7 @@ bool SHCMImpl::buildDecodeTables(int n)
                 longest = lengths[v];
         }
     }
-    if (kraft > (uint64_t(1) << SH_MAX_LENGTH)) {
+    if (kraft != uint64_t(1) << SH_MAX_LENGTH && !(n == 1 && longest == 1)) {
         std::memset(lengths, 0, sizeof lengths);
         std::memset(countOfLength, 0, sizeof countOfLength);
         symbolCount = 0;
@@ -95,6 +97,10 @@ void SHCMImpl::preencode(const std::string &text)
 std::string SHCMImpl::endPreEncode()
 {
     int n = sh_SortFreq(freq, symbols);
+    if (n == 0) { // nothing counted: a code of one symbol still loads, an empty one would not
+        freq[0] = 1;
+        n = sh_SortFreq(freq, symbols);
+    }
     sh_CalcLen(freq, symbols, lengths, n, SH_MAX_LENGTH);
     std::memset(codes, 0, sizeof codes);
     buildDecodeTables(n); // sorts symbols by length and assigns the codes

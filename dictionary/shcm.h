@@ -11,11 +11,13 @@ public:
     virtual ~SHCM() = default;
 
     // Loads a packed code-length table. Returns false, leaving the decoder without a code,
-    // when the table is damaged; a table over 1024 bytes is ignored (state unchanged).
+    // when the table is damaged or its code is not complete (one symbol of length 1 excepted);
+    // a table over 1024 bytes is ignored (state unchanged).
     virtual bool startDecode(const std::string &tree) = 0;
     virtual void endDecode() = 0;
     virtual void startPreEncode() = 0;
-    // Builds the code from the counted bytes and returns the packed table (4 bytes a word).
+    // Builds the code from the counted bytes and returns the packed table (4 bytes a word);
+    // with nothing counted, a code of the byte 0 alone.
     virtual std::string endPreEncode() = 0;
     virtual void preencode(const std::string &text) = 0;
     virtual std::string encode(const std::string &text) = 0;

@@ -289,14 +289,3 @@ int Utf8::tolower(const char *src, char *dst, int n)
 {
     return mapBuffer(src, dst, n, [](uint32_t r) { return tolower(r); });
 }
-
-int Utf8::tableRows(int which)
-{
-    switch (which) {
-    case 0: return int(sizeof toupper2 / sizeof toupper2[0]);
-    case 1: return int(sizeof toupper1 / sizeof toupper1[0]);
-    case 2: return int(sizeof tolower2 / sizeof tolower2[0]);
-    case 3: return int(sizeof tolower1 / sizeof tolower1[0]);
-    }
-    return 0;
-}

@@ -29,7 +29,4 @@ public:
     // before the NUL, 0 on an invalid sequence (then without a NUL) or when n < 1.
     static int toupper(const char *src, char *dst, int n);
     static int tolower(const char *src, char *dst, int n);
-
-    // Row counts of the four tables, for tests that hold them.
-    static int tableRows(int which); // 0 toupper2, 1 toupper1, 2 tolower2, 3 tolower1
 };

@@ -6,29 +6,26 @@
 //   folium-dict build TSV OUT [--method shcm|none] [--id NAME]
 //   folium-dict import-dictd INDEX DICT OUT [--method shcm|none] [--id NAME]
 //
-// build and import write a plain, unsorted dictionary to a temporary file beside OUT and
-// let the engine's writer sort, compress and index it.
+// build and import read their inputs through the importers (dictionary/import.h) into a
+// plain, unsorted dictionary in a temporary file beside OUT and let the engine's writer sort,
+// compress and index it. Inputs are opened only when they are regular files.
 
-#include "dictionary.h"
 #include "FileIo.h"
-
-#include <zlib.h>
+#include "dictionary.h"
+#include "import.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-
-using Entries = std::vector<std::pair<std::string, std::string>>;
 
 int usage()
 {
@@ -47,9 +44,27 @@ int fail(const std::string &what, const std::string &message)
     return 1;
 }
 
+std::string openFailure(int err)
+{
+    return err == ENXIO || err == EISDIR ? "not a regular file" : std::strerror(err);
+}
+
+// The dictionary at path, or null after printing why it cannot be used. The engine reports a
+// FIFO or device by the system's text for ENXIO; checking first says it in words.
 std::unique_ptr<DictImpl> openDict(const std::string &path)
 {
-    return std::unique_ptr<DictImpl>(static_cast<DictImpl *>(Dictionary::create(path.c_str())));
+    const int fd = fileio::openRegularForReading(path.c_str());
+    if (fd < 0) {
+        fail(path, openFailure(errno));
+        return nullptr;
+    }
+    ::close(fd);
+    std::unique_ptr<DictImpl> d(static_cast<DictImpl *>(Dictionary::create(path.c_str())));
+    if (!d->getError().empty()) {
+        fail(path, d->getError());
+        return nullptr;
+    }
+    return d;
 }
 
 struct Options {
@@ -97,8 +112,8 @@ int lookup(const Options &o)
     if (o.args.size() < 2)
         return usage();
     auto d = openDict(o.args[0]);
-    if (!d->getError().empty())
-        return fail(o.args[0], d->getError());
+    if (!d)
+        return 1;
     for (size_t i = 1; i < o.args.size(); ++i) {
         bool prefix = false;
         bool exact = d->findEntry(o.args[i], prefix);
@@ -115,8 +130,8 @@ int info(const Options &o)
     if (o.args.size() != 1)
         return usage();
     auto d = openDict(o.args[0]);
-    if (!d->getError().empty())
-        return fail(o.args[0], d->getError());
+    if (!d)
+        return 1;
     struct stat st;
     long long dataSize = ::stat(o.args[0].c_str(), &st) == 0 ? (long long)st.st_size - d->getDataStart() : -1;
     long long entries = 0;
@@ -141,253 +156,130 @@ int rewrite(const Options &o)
     if (o.args.size() != 2)
         return usage();
     auto d = openDict(o.args[0]);
-    if (!d->getError().empty())
-        return fail(o.args[0], d->getError());
+    if (!d)
+        return 1;
     std::string method = o.method;
     if (method.empty())
         method = d->isCompressed() ? "shcm" : "none";
     if (!d->xerox(o.args[1], method, o.sort))
-        return fail(o.args[1], d->getError());
+        return fail(d->failedWriting() ? o.args[1] : o.args[0], d->getError());
     return 0;
 }
 
-// Writes the entries as a plain dictionary to a temporary file beside out, then rewrites
-// it sorted into out.
-int writeSorted(const Entries &entries, const std::string &id, const std::string &method, const std::string &out)
+// A file made beside `near` and removed again when this goes out of scope.
+class TempFile
 {
-    if (entries.empty())
-        return fail(out, "no entries");
-    std::string tmpl = out + ".tmp-XXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    if (fd < 0)
-        return fail(out, std::strerror(errno));
-    const std::string tmp(name.data());
-    size_t longest = 0;
-    for (const auto &e : entries)
-        longest = std::max(longest, e.first.size() + e.second.size() + 2);
-    std::string data;
-    if (!id.empty())
-        data += "id=" + DictImpl::escape(id) + "\n";
-    data += "max-entry-length=" + std::to_string(longest) + "\n";
-    data += '\0';
-    for (const auto &e : entries) {
-        data += e.first;
-        data += '\n';
-        data += e.second;
-        data += '\0';
+public:
+    explicit TempFile(const std::string &near)
+    {
+        std::string name = near + ".tmp-XXXXXX";
+        m_fd = ::mkstemp(&name[0]);
+        if (m_fd >= 0)
+            m_path = name;
     }
-    bool ok = fileio::writeAll(fd, data.data(), data.size());
-    if (::close(fd) != 0)
-        ok = false;
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        return fail(tmp, std::strerror(errno));
+    ~TempFile()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            ::unlink(m_path.c_str());
+        }
     }
-    auto d = openDict(tmp);
-    int rc = 0;
-    if (!d->getError().empty())
-        rc = fail(tmp, d->getError());
-    else if (!d->xerox(out, method.empty() ? "shcm" : method, true))
-        rc = fail(out, d->getError());
-    d.reset();
-    ::unlink(tmp.c_str());
-    return rc;
+    TempFile(const TempFile &) = delete;
+    TempFile &operator=(const TempFile &) = delete;
+
+    int fd() const { return m_fd; }
+    const std::string &path() const { return m_path; }
+
+private:
+    int m_fd = -1;
+    std::string m_path;
+};
+
+// The inputs of build and import-dictd, opened only when they are regular files.
+class InputFile
+{
+public:
+    explicit InputFile(const std::string &path)
+        : m_fd(fileio::openRegularForReading(path.c_str())), m_error(errno)
+    {
+    }
+    ~InputFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    InputFile(const InputFile &) = delete;
+    InputFile &operator=(const InputFile &) = delete;
+
+    int fd() const { return m_fd; }
+    std::string error() const { return openFailure(m_error); }
+
+private:
+    int m_fd;
+    int m_error;
+};
+
+// Sorts, compresses and indexes the plain dictionary an importer wrote into `out`. A failure
+// that is not in writing `out` lies in what the importer read, named by `input`.
+int writeSorted(const TempFile &plain, const Options &o, const std::string &input, const std::string &out)
+{
+    auto d = openDict(plain.path());
+    if (!d)
+        return 1;
+    if (!d->xerox(out, o.method.empty() ? "shcm" : o.method, true))
+        return fail(d->failedWriting() ? out : input, d->getError());
+    return 0;
 }
 
-bool storable(const std::string &word, const std::string &sense)
+// Names the file an importer's failure is about: the list (TSV or index), the dictd text or OUT.
+int importFailure(const dictimport::Outcome &r, const std::string &list, const std::string &body,
+                  const std::string &out)
 {
-    return word.find('\n') == std::string::npos && word.find('\0') == std::string::npos
-        && sense.find('\0') == std::string::npos;
+    using dictimport::Source;
+    const std::string &file = r.faultIn == Source::Output ? out : r.faultIn == Source::Body ? body : list;
+    return fail(r.line > 0 ? file + ":" + std::to_string(r.line) : file, r.status.message());
 }
 
 int build(const Options &o)
 {
     if (o.args.size() != 2)
         return usage();
-    std::ifstream in(o.args[0], std::ios::binary);
-    if (!in)
-        return fail(o.args[0], std::strerror(errno));
-    Entries entries;
-    std::string line;
-    long lineNo = 0;
-    while (std::getline(in, line)) {
-        ++lineNo;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty())
-            continue;
-        size_t tab = line.find('\t');
-        if (tab == std::string::npos)
-            return fail(o.args[0] + ":" + std::to_string(lineNo), "no tab between word and sense");
-        std::string word = line.substr(0, tab), sense;
-        for (size_t i = tab + 1; i < line.size(); ++i) {
-            if (line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == 'n' || line[i + 1] == '\\')) {
-                sense += line[i + 1] == 'n' ? '\n' : '\\';
-                ++i;
-            } else {
-                sense += line[i];
-            }
-        }
-        if (!storable(word, sense))
-            return fail(o.args[0] + ":" + std::to_string(lineNo), "NUL byte in word or sense");
-        entries.push_back({word, sense});
-    }
-    return writeSorted(entries, o.id, o.method, o.args[1]);
-}
-
-// dictd index numbers: base-64 digits A-Z a-z 0-9 + /, most significant first.
-bool decodeB64(const std::string &s, unsigned long long &v)
-{
-    static const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    if (s.empty() || s.size() > 10)
-        return false;
-    v = 0;
-    for (char c : s) {
-        size_t d = digits.find(c);
-        if (d == std::string::npos)
-            return false;
-        v = v * 64 + d;
-    }
-    return true;
-}
-
-bool readAll(const std::string &path, std::string &out)
-{
-    gzFile f = gzopen(path.c_str(), "rb"); // reads plain and gzip (dictzip) alike
-    if (!f)
-        return false;
-    char buf[1 << 16];
-    int n;
-    while ((n = gzread(f, buf, sizeof buf)) > 0)
-        out.append(buf, size_t(n));
-    bool ok = n == 0;
-    gzclose(f);
-    return ok;
-}
-
-std::string trimmed(const std::string &s)
-{
-    size_t b = s.find_first_not_of("\n\r\t ");
-    if (b == std::string::npos)
-        return "";
-    size_t e = s.find_last_not_of("\n\r\t ");
-    return s.substr(b, e - b + 1);
-}
-
-// A dictd entry is plain text: the headword line (often with a /pronunciation/), then the
-// translations, with {word} marking cross-references. It becomes this format's sense mark-up:
-// {pr} for the pronunciation, one {s}{ss} section whose lines are the translations, {sa} for the
-// cross-references. Stray braces, and the angle brackets of grammar notes such as <pl>, become
-// parentheses so the mark-up stays well formed and nothing is taken for a page tag.
-std::string dictdToMarkup(const std::string &word, const std::string &text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string l = trimmed(text.substr(start, end - start));
-        if (!l.empty())
-            lines.push_back(l);
-        start = end + 1;
-    }
-    std::string pronunciation;
-    if (!lines.empty() && lines.front().compare(0, word.size(), word) == 0) {
-        const std::string rest = trimmed(lines.front().substr(word.size()));
-        if (rest.size() >= 2 && rest.front() == '/' && rest.back() == '/')
-            pronunciation = rest.substr(1, rest.size() - 2);
-        lines.erase(lines.begin());
-    }
-    auto convert = [](const std::string &l) {
-        std::string out;
-        for (size_t i = 0; i < l.size(); ++i) {
-            if (l[i] == '{') {
-                const size_t close = l.find('}', i + 1);
-                const size_t nested = l.find('{', i + 1);
-                if (close != std::string::npos && (nested == std::string::npos || nested > close) && close > i + 1) {
-                    out += "{sa}" + l.substr(i + 1, close - i - 1) + "{/sa}";
-                    i = close;
-                    continue;
-                }
-                out += '(';
-            } else if (l[i] == '}') {
-                out += ')';
-            } else if (l[i] == '<' || l[i] == '>') {
-                out += l[i] == '<' ? '(' : ')';  // angle brackets are tags on the page
-            } else {
-                out += l[i];
-            }
-        }
-        return out;
-    };
-    std::string out;
-    if (!pronunciation.empty())
-        out += "{pr}" + convert(pronunciation) + "{/pr}";
-    out += "{s}{ss}";
-    for (size_t i = 0; i < lines.size(); ++i)
-        out += (i ? "\n" : "") + convert(lines[i]);
-    out += "{/ss}{/s}";
-    return out;
+    const std::string &tsv = o.args[0], &out = o.args[1];
+    InputFile in(tsv);
+    if (in.fd() < 0)
+        return fail(tsv, in.error());
+    TempFile plain(out);
+    if (plain.fd() < 0)
+        return fail(out, std::strerror(errno));
+    const dictimport::Outcome r = dictimport::importTsv(in.fd(), o.id, plain.fd());
+    if (!r.status.isOk())
+        return importFailure(r, tsv, tsv, out);
+    return writeSorted(plain, o, tsv, out);
 }
 
 int importDictd(const Options &o)
 {
     if (o.args.size() != 3)
         return usage();
-    std::ifstream index(o.args[0], std::ios::binary);
-    if (!index)
-        return fail(o.args[0], std::strerror(errno));
-    std::string body;
-    if (!readAll(o.args[1], body))
-        return fail(o.args[1], "cannot read");
-    Entries entries;
-    std::string id = o.id;
-    std::string line;
-    long lineNo = 0, skipped = 0;
-    while (std::getline(index, line)) {
-        ++lineNo;
-        size_t t1 = line.find('\t');
-        size_t t2 = t1 == std::string::npos ? t1 : line.find('\t', t1 + 1);
-        if (t2 == std::string::npos) {
-            ++skipped;
-            continue;
-        }
-        size_t t3 = line.find('\t', t2 + 1);
-        std::string word = line.substr(0, t1);
-        unsigned long long off, len;
-        if (!decodeB64(line.substr(t1 + 1, t2 - t1 - 1), off)
-            || !decodeB64(line.substr(t2 + 1, t3 == std::string::npos ? std::string::npos : t3 - t2 - 1), len)
-            || off > body.size() || len > body.size() - off) {
-            ++skipped;
-            continue;
-        }
-        std::string sense = trimmed(body.substr(size_t(off), size_t(len)));
-        if (word.compare(0, 11, "00-database") == 0 || word.compare(0, 10, "00database") == 0) {
-            if (id.empty() && (word == "00-database-short" || word == "00databaseshort")) {
-                std::string first = sense.substr(0, sense.find('\n'));
-                if (first.compare(0, word.size(), word) == 0) // the headword line comes first
-                    first = trimmed(sense.substr(std::min(sense.size(), first.size() + 1)));
-                id = trimmed(first.substr(0, first.find('\n')));
-            }
-            continue;
-        }
-        if (!storable(word, sense)) {
-            ++skipped;
-            continue;
-        }
-        entries.push_back({word, dictdToMarkup(word, sense)});
-    }
-    if (skipped)
-        std::cerr << "folium-dict: " << o.args[0] << ": " << skipped << " index lines skipped\n";
-    return writeSorted(entries, id, o.method, o.args[2]);
+    const std::string &indexPath = o.args[0], &bodyPath = o.args[1], &out = o.args[2];
+    InputFile index(indexPath), body(bodyPath);
+    if (index.fd() < 0)
+        return fail(indexPath, index.error());
+    if (body.fd() < 0)
+        return fail(bodyPath, body.error());
+    TempFile plain(out), scratch(out);
+    if (plain.fd() < 0 || scratch.fd() < 0)
+        return fail(out, std::strerror(errno));
+    const dictimport::Outcome r =
+        dictimport::importDictd(index.fd(), body.fd(), scratch.fd(), o.id, plain.fd());
+    if (r.skipped)
+        std::cerr << "folium-dict: " << indexPath << ": " << r.skipped << " index lines skipped\n";
+    if (!r.status.isOk())
+        return importFailure(r, indexPath, bodyPath, out);
+    return writeSorted(plain, o, indexPath, out);
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int run(int argc, char **argv)
 {
     if (argc < 2)
         return usage();
@@ -406,4 +298,16 @@ int main(int argc, char **argv)
     if (cmd == "import-dictd")
         return importDictd(o);
     return usage();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc &) {
+        std::cerr << "folium-dict: out of memory\n";
+        return 1;
+    }
 }

@@ -25,6 +25,11 @@ inline std::unique_ptr<DictImpl> openDict(const std::string &path)
 {
     return std::unique_ptr<DictImpl>(static_cast<DictImpl *>(Dictionary::create(path.c_str())));
 }
+inline std::string b64(uint64_t v) // dictd's base-64 numbers, most significant digit first
+{
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    return (v >= 64 ? b64(v / 64) : "") + digits[v % 64];
+}
 inline std::string indexRecord(const std::string &canon, long offset) { return '\0' + canon + "\n" + std::to_string(offset); }
 
 // An uncompressed dictionary: escaped "name=value" lines, NUL, then "word LF sense NUL"...

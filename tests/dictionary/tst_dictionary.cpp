@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fcntl.h>
 #include <random>
+#include <sys/stat.h>
 
 namespace {
 const std::string NUL(1, '\0'), E = "\x1b";
@@ -70,6 +72,59 @@ TEST(Dictionary, MissingFileFailsEveryOperation)
     bool prefix = false;
     EXPECT_FALSE(d->getError().empty() || d->findEntry("x", prefix) || d->firstEntry() || d->nextEntry()
                  || d->randomEntry() || d->xerox(tmp.file("out"), "none", false));
+}
+
+// A FIFO once blocked opening for ever. Nothing but a regular file opens, and rewriting into a
+// FIFO without a reader fails at once, leaving the FIFO (or a device) in place.
+TEST(Dictionary, NonRegularFilesFailWithoutBlocking)
+{
+    TempDir tmp;
+    ASSERT_EQ(mkfifo(tmp.file("fifo").c_str(), 0600), 0);
+    writeFile(tmp.file("d"), tinyWith({}));
+    alarm(20); // a blocked open ends the test
+    EXPECT_EQ(openDict(tmp.file("fifo"))->getError(), std::strerror(ENXIO));
+    EXPECT_EQ(openDict("/dev/null")->getError(), std::strerror(ENXIO));
+    EXPECT_EQ(openDict(tmp.path)->getError(), std::strerror(EISDIR));
+    auto d = openDict(tmp.file("d"));
+    EXPECT_FALSE(d->xerox(tmp.file("fifo"), "none", false));
+    EXPECT_TRUE(d->failedWriting());
+    alarm(0);
+    struct stat st;
+    EXPECT_TRUE(::stat(tmp.file("fifo").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+}
+
+// A code table with no symbols, an incomplete code (two symbols of length 2, or just one) or
+// an over-subscribed one (three of length 1) decoded every entry to nothing; such a file is
+// refused when opened. A writer makes complete codes, and one symbol of length 1 when a file
+// holds a single byte value or none at all; those open and read back.
+TEST(Dictionary, CodeTablesThatDescribeNoCompleteCodeAreRefused)
+{
+    auto table = [](std::vector<std::pair<int, int>> lengths) { // 5-bit fields for all 256 values
+        std::vector<uint32_t> words(42, 0);
+        words[0] = 5u << 28;
+        for (const auto &[value, length] : lengths)
+            for (int bit = 0, at = 16 + 5 * value; bit < 5; ++bit, ++at)
+                words[size_t(at / 32)] |= uint32_t((length >> (4 - bit)) & 1) << (31 - at % 32);
+        std::string bytes;
+        for (uint32_t w : words)
+            bytes += {char(w), char(w >> 8), char(w >> 16), char(w >> 24)};
+        return bytes;
+    };
+    TempDir tmp;
+    const std::vector<std::pair<int, int>> complete = {{'a', 1}, {'b', 2}, {'c', 2}};
+    for (const auto &lengths : std::vector<std::vector<std::pair<int, int>>>{
+             {}, {{'a', 2}, {'b', 2}}, {{'a', 2}}, {{'a', 1}, {'b', 1}, {'c', 1}}, complete}) {
+        const std::string tree = DictImpl::escape(table(lengths));
+        writeFile(tmp.file("d"), tinyWith({{"compression-method", "shcm"}, {"shcm-tree", tree}}));
+        EXPECT_EQ(openDict(tmp.file("d"))->getError(), lengths == complete ? "" : "invalid format");
+    }
+    for (const RawDict &src : {RawDict{{}, {{"aa", "aaaa"}, {"a", ""}}}, RawDict{{}, {{"", ""}}}}) {
+        writeFile(tmp.file("src"), src.bytes());
+        ASSERT_TRUE(openDict(tmp.file("src"))->xerox(tmp.file("c"), "shcm", false));
+        auto c = openDict(tmp.file("c"));
+        ASSERT_TRUE(c->getError().empty() && c->firstEntry());
+        EXPECT_EQ(c->getWord() + "|" + c->getSense(), src.entries[0].first + "|" + src.entries[0].second);
+    }
 }
 
 // An entry longer than the buffer is reported and the walk steps on past it, but a rewrite

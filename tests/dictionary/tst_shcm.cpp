@@ -158,7 +158,7 @@ TEST(Shcm, DamagedTablesAndStreams)
         std::string bad = junk();
         ASSERT_LE(d->decode(bad).size(), 32 * (bad.size() / 4 + 2));
     }
-    // Nothing counted: a valid empty code that encodes everything to nothing.
+    // Nothing counted: a code of the byte 0 alone, which loads and encodes other bytes to nothing.
     EXPECT_EQ(build("", good)->encode("abc"), std::string("\x1f\x00", 2));
     EXPECT_EQ(decoder(good)->decode(std::string("\x1f\x00", 2)), "");
 }

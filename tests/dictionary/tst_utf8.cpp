@@ -5,10 +5,9 @@
 #include <memory>
 #include <random>
 
-TEST(Utf8, CaseTablesKeepTheirRowCountsAndAsymmetries)
+// Mappings that are not each other's inverse, and runes either way of a table's ends.
+TEST(Utf8, CaseMappingKeepsItsAsymmetries)
 {
-    EXPECT_EQ(std::vector<int>({Utf8::tableRows(0), Utf8::tableRows(1), Utf8::tableRows(2), Utf8::tableRows(3)}),
-              std::vector<int>({35, 340, 36, 333}));
     const uint32_t rows[][3] = { // rune, upper, lower
         {'a', 'A', 'a'}, {'A', 'A', 'a'}, {'5', '5', '5'}, {0xDF, 0xDF, 0xDF}, {0xF7, 0xF7, 0xF7}, {0xFF, 0x178, 0xFF},
         {0x178, 0x178, 0xFF}, {0x131, 0x49, 0x131}, {0x130, 0x130, 0x69}, {0x17F, 0x53, 0x17F}, {0x1C5, 0x1C4, 0x1C6},
