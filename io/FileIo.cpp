@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fileio {
@@ -13,6 +14,29 @@ int openForReading(const char *path)
         fd = ::open(path, O_RDONLY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     return fd;
+}
+
+int openRegularForReading(const char *path)
+{
+    int fd;
+    do {
+        fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    int error = EINVAL;
+    if (::fstat(fd, &st) != 0) {
+        error = errno;
+    } else if (S_ISREG(st.st_mode)) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
+            return fd;
+        error = errno;
+    }
+    ::close(fd);
+    errno = error;
+    return -1;
 }
 
 bool writeAll(int fd, const void *data, size_t n)

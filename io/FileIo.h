@@ -11,6 +11,12 @@ namespace fileio {
 // Opens `path` read-only with O_CLOEXEC; -1 with errno set on failure.
 int openForReading(const char *path);
 
+// Opens `path` (following symbolic links) read-only with O_CLOEXEC, but only when it is a regular
+// file. The open never blocks: a FIFO or device is opened non-blocking, seen for what it is and
+// closed. The descriptor returned is blocking again. -1 on failure with errno set: EINVAL when the
+// path names something other than a regular file (a folder, FIFO or device), otherwise open's.
+int openRegularForReading(const char *path);
+
 // Writes all `n` bytes. False on an error, or when the device takes nothing (a full disk:
 // errno is then ENOSPC).
 bool writeAll(int fd, const void *data, size_t n);

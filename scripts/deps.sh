@@ -2,7 +2,8 @@
 # Installs the Debian packages that building and testing need, but only those still missing.
 # Sourced by run.sh and test.sh.
 folium_packages=(cmake g++ make pkg-config qt6-base-dev qt6-5compat-dev libminizip-dev zlib1g-dev
-                 libgtest-dev libbenchmark-dev fonts-dejavu-core clang libclang-rt-dev dbus-daemon)
+                 libgtest-dev libbenchmark-dev fonts-dejavu-core clang libclang-rt-dev dbus-daemon
+                 libqt6sql6-sqlite)
 
 folium_install_deps() {
     local missing=()
