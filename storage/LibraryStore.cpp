@@ -11,14 +11,16 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QThread>
-#include <QTimeZone>
 #include <QVariant>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -67,7 +69,7 @@ const QString Columns = QStringLiteral("id, path, size, fingerprint, title, auth
 
 QDateTime utcFromMs(qint64 ms)
 {
-    return QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);  // faster than a QTimeZone
 }
 
 // A row selected with Columns; values are clamped, since the file may have been edited by hand.
@@ -170,6 +172,65 @@ bool BookRecord::operator==(const BookRecord &o) const
         && progress == o.progress && lastRead == o.lastRead && added == o.added;
 }
 
+// The open connection and its statements, each prepared once. All of it lives on the store's thread,
+// and goes before the connection's name is given back.
+struct LibraryStore::Connection
+{
+    QString name;
+    QSqlDatabase db;
+    std::map<QString, std::unique_ptr<QSqlQuery>> statements;  // by their SQL
+
+    ~Connection()
+    {
+        statements.clear();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+    }
+};
+
+// One use of a prepared statement. It is reset when the use ends, so that no read stays open to hold
+// back the write-ahead log or hide another connection's writes.
+class LibraryStore::Statement
+{
+public:
+    Statement(Connection &connection, const QString &sql)
+    {
+        std::unique_ptr<QSqlQuery> &cached = connection.statements[sql];
+        if (cached) {
+            m_query = cached.get();
+            m_prepared = true;
+            return;
+        }
+        auto query = std::make_unique<QSqlQuery>(connection.db);
+        query->setForwardOnly(true);
+        m_prepared = query->prepare(sql);
+        if (m_prepared)
+            cached = std::move(query);
+        else
+            m_failed = std::move(query);  // not kept: a lock, say, may be gone next time
+        m_query = m_prepared ? cached.get() : m_failed.get();
+    }
+    ~Statement() { m_query->finish(); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    Statement &bind(const QString &placeholder, const QVariant &value)
+    {
+        m_query->bindValue(placeholder, value);
+        return *this;
+    }
+    bool exec() { return m_prepared && m_query->exec(); }
+    bool next() { return m_query->next(); }
+    QVariant value(int column) const { return m_query->value(column); }
+    QSqlQuery &query() { return *m_query; }
+    QSqlError error() const { return m_query->lastError(); }
+
+private:
+    QSqlQuery *m_query = nullptr;
+    std::unique_ptr<QSqlQuery> m_failed;
+    bool m_prepared = false;
+};
+
 LibraryStore::LibraryStore() = default;
 
 LibraryStore::~LibraryStore()
@@ -199,9 +260,7 @@ Status LibraryStore::open(const QString &path)
 
 void LibraryStore::close()
 {
-    if (!m_connection.isEmpty())
-        QSqlDatabase::removeDatabase(m_connection);  // no QSqlDatabase or QSqlQuery outlives a call
-    m_connection.clear();
+    m_db.reset();
     m_thread = nullptr;
     m_status = Status::error(Status::Code::NotFound, "The library is not open.");
 }
@@ -228,8 +287,8 @@ Status LibraryStore::failure(const QSqlError &error, const char *what)
         // Whatever else it holds can no longer be trusted: stop using it.
         m_status = Status::error(Status::Code::Damaged, "The library file is damaged or is not a library.", detail);
         return m_status;
-    case 8:  // SQLITE_READONLY
-    case 13: // SQLITE_FULL
+    case 8:   // SQLITE_READONLY
+    case 13:  // SQLITE_FULL
         return Status::error(Status::Code::WriteFailed, "The library cannot be written.", detail);
     default:
         return Status::error(Status::Code::Unreadable, "The library cannot be read.", detail);
@@ -253,20 +312,21 @@ Status LibraryStore::openConnection(const QString &path)
         return folder;
 
     static QAtomicInteger<quint64> serial;
-    m_connection = QStringLiteral("folium-library-%1").arg(++serial);
+    m_db = std::make_unique<Connection>();
+    m_db->name = QStringLiteral("folium-library-%1").arg(++serial);
+    m_db->db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_db->name);
     m_thread = QThread::currentThread();
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
-    if (!db.open())
-        return failure(db.lastError(), "open");
+    m_db->db.setDatabaseName(path);
+    m_db->db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
+    if (!m_db->db.open())
+        return failure(m_db->db.lastError(), "open");
     return Status::ok();
 }
 
 // Only once the file is known to be a library: another program's database is never converted.
 Status LibraryStore::useWriteAheadLog()
 {
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    QSqlQuery q(m_db->db);
     if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
         return failure(q.lastError(), "journal mode");
     // With WAL a commit need not wait for the disk; a crash loses at most the last places, never the file.
@@ -277,11 +337,12 @@ Status LibraryStore::useWriteAheadLog()
 
 Status LibraryStore::migrate()
 {
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    QSqlQuery q(m_db->db);
     const auto readInt = [&q](const QString &sql, int &value) {
         if (!q.exec(sql) || !q.next())
             return false;
         value = q.value(0).toInt();
+        q.finish();
         return true;
     };
     int version = 0, applicationId = 0, tables = 0;
@@ -332,35 +393,34 @@ std::optional<BookRecord> LibraryStore::find(const QString &path, qint64 size, c
     result = usable();
     if (!result.isOk())
         return std::nullopt;
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("SELECT %1 FROM books WHERE path = :path").arg(Columns));
-    q.bindValue(QStringLiteral(":path"), path);
-    if (!q.exec()) {
-        result = failure(q.lastError(), "find by path");
-        return std::nullopt;
-    }
-    if (q.next()) {
-        BookRecord atPath = recordAt(q);
-        if (sameContent(atPath, size, fingerprint))
-            return atPath;
+    {
+        Statement byPath(*m_db, QStringLiteral("SELECT %1 FROM books WHERE path = :path").arg(Columns));
+        if (!byPath.bind(QStringLiteral(":path"), path).exec()) {
+            result = failure(byPath.error(), "find by path");
+            return std::nullopt;
+        }
+        if (byPath.next()) {
+            BookRecord atPath = recordAt(byPath.query());
+            if (sameContent(atPath, size, fingerprint))
+                return atPath;
+        }
     }
     if (fingerprint.isEmpty())
         return std::nullopt;
-    q.prepare(QStringLiteral("SELECT %1 FROM books WHERE size = :size AND fingerprint = :fingerprint "
-                             "AND path <> :path ORDER BY last_read DESC LIMIT 1")
-                  .arg(Columns));
-    q.bindValue(QStringLiteral(":size"), size);
-    q.bindValue(QStringLiteral(":fingerprint"), fingerprint);
-    q.bindValue(QStringLiteral(":path"), path);
-    if (!q.exec()) {
-        result = failure(q.lastError(), "find by content");
-        return std::nullopt;
+    BookRecord found;
+    {
+        Statement byContent(*m_db, QStringLiteral("SELECT %1 FROM books WHERE size = :size AND fingerprint = "
+                                                  ":fingerprint AND path <> :path ORDER BY last_read DESC LIMIT 1")
+                                       .arg(Columns));
+        byContent.bind(QStringLiteral(":size"), size).bind(QStringLiteral(":fingerprint"), fingerprint);
+        if (!byContent.bind(QStringLiteral(":path"), path).exec()) {
+            result = failure(byContent.error(), "find by content");
+            return std::nullopt;
+        }
+        if (!byContent.next())
+            return std::nullopt;
+        found = recordAt(byContent.query());
     }
-    if (!q.next())
-        return std::nullopt;
-    BookRecord found = recordAt(q);
-    q.finish();
-
     qint64 sizeThere = -1;
     if (fingerprintOf(found.path, &sizeThere) == fingerprint && sizeThere == size) {
         // A copy: the original is still where it was and keeps its record.
@@ -376,22 +436,27 @@ std::optional<BookRecord> LibraryStore::find(const QString &path, qint64 size, c
 // The book is returned even when the store cannot be written; remember() moves it then.
 std::optional<BookRecord> LibraryStore::moveToPath(BookRecord found, const QString &path, Status &status)
 {
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    const auto run = [&q](const QString &sql, const QString &newPath, qint64 id) {
-        q.prepare(sql);
-        q.bindValue(QStringLiteral(":path"), newPath);
+    const auto run = [this](const QString &sql, const QString &newPath, qint64 id, QSqlError &error) {
+        Statement q(*m_db, sql);
+        q.bind(QStringLiteral(":path"), newPath);
         if (id >= 0)
-            q.bindValue(QStringLiteral(":id"), id);
-        return q.exec();
+            q.bind(QStringLiteral(":id"), id);
+        if (!q.exec())
+            error = q.error();
+        return !error.isValid();
     };
-    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-        status = failure(q.lastError(), "move");
-    } else if (!run(QStringLiteral("DELETE FROM books WHERE path = :path"), path, -1)
-               || !run(QStringLiteral("UPDATE books SET path = :path WHERE id = :id"), path, found.id)
-               || !q.exec(QStringLiteral("COMMIT"))) {
-        status = failure(q.lastError(), "move");
-        q.exec(QStringLiteral("ROLLBACK"));
+    QSqlError error;
+    if (run(QStringLiteral("BEGIN IMMEDIATE"), {}, -1, error)) {
+        if (run(QStringLiteral("DELETE FROM books WHERE path = :path"), path, -1, error)
+            && run(QStringLiteral("UPDATE books SET path = :path WHERE id = :id"), path, found.id, error))
+            run(QStringLiteral("COMMIT"), {}, -1, error);
+        if (error.isValid()) {
+            QSqlError ignored;
+            run(QStringLiteral("ROLLBACK"), {}, -1, ignored);
+        }
     }
+    if (error.isValid())
+        status = failure(error, "move");
     found.path = path;
     return found;
 }
@@ -405,15 +470,20 @@ Status LibraryStore::remember(const BookRecord &record, qint64 *storedId)
         return Status::error(Status::Code::Unsupported, "A book needs its path, size and fingerprint.");
     if (record.path.size() > MaxPathChars || record.fingerprint.size() > MaxFingerprintBytes)
         return Status::error(Status::Code::TooLarge, "The book's path is too long for the library.");
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
-        return failure(q.lastError(), "remember");
+    {
+        Statement begin(*m_db, QStringLiteral("BEGIN IMMEDIATE"));
+        if (!begin.exec())
+            return failure(begin.error(), "remember");
+    }
     qint64 id = -1;
     status = writeRecord(record, id);
-    if (status.isOk() && !q.exec(QStringLiteral("COMMIT")))
-        status = failure(q.lastError(), "remember");
+    if (status.isOk()) {
+        Statement commit(*m_db, QStringLiteral("COMMIT"));
+        if (!commit.exec())
+            status = failure(commit.error(), "remember");
+    }
     if (!status.isOk()) {
-        q.exec(QStringLiteral("ROLLBACK"));
+        Statement(*m_db, QStringLiteral("ROLLBACK")).exec();
         return status;
     }
     if (storedId)
@@ -425,55 +495,59 @@ Status LibraryStore::remember(const BookRecord &record, qint64 *storedId)
 // is stored there) or insert one, dropping whatever other row holds the path.
 Status LibraryStore::writeRecord(const BookRecord &record, qint64 &id)
 {
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
     const QDateTime now = QDateTime::currentDateTimeUtc();
     QDateTime added = record.added.isValid() ? record.added : now;
     id = -1;
     if (record.id >= 0) {
-        q.prepare(QStringLiteral("SELECT added FROM books WHERE id = :id"));
-        q.bindValue(QStringLiteral(":id"), record.id);
-        if (!q.exec())
-            return failure(q.lastError(), "remember");
-        if (q.next()) {
+        Statement byId(*m_db, QStringLiteral("SELECT added FROM books WHERE id = :id"));
+        if (!byId.bind(QStringLiteral(":id"), record.id).exec())
+            return failure(byId.error(), "remember");
+        if (byId.next()) {
             id = record.id;
-            added = utcFromMs(q.value(0).toLongLong());
+            added = utcFromMs(byId.value(0).toLongLong());
         }
     }
-    q.prepare(QStringLiteral("SELECT id, size, fingerprint, added FROM books WHERE path = :path"));
-    q.bindValue(QStringLiteral(":path"), record.path);
-    if (!q.exec())
-        return failure(q.lastError(), "remember");
-    if (q.next() && q.value(0).toLongLong() != id) {
-        const qint64 other = q.value(0).toLongLong();
-        if (id < 0 && q.value(1).toLongLong() == record.size && q.value(2).toByteArray() == record.fingerprint) {
-            id = other;
-            added = utcFromMs(q.value(3).toLongLong());
-        } else {
-            q.prepare(QStringLiteral("DELETE FROM books WHERE id = :id"));
-            q.bindValue(QStringLiteral(":id"), other);
-            if (!q.exec())
-                return failure(q.lastError(), "remember");
+    qint64 other = -1;
+    {
+        Statement atPath(*m_db, QStringLiteral("SELECT id, size, fingerprint, added FROM books WHERE path = :path"));
+        if (!atPath.bind(QStringLiteral(":path"), record.path).exec())
+            return failure(atPath.error(), "remember");
+        if (atPath.next() && atPath.value(0).toLongLong() != id) {
+            other = atPath.value(0).toLongLong();
+            if (id < 0 && atPath.value(1).toLongLong() == record.size
+                && atPath.value(2).toByteArray() == record.fingerprint) {
+                id = std::exchange(other, -1);  // the same book, remembered without its id
+                added = utcFromMs(atPath.value(3).toLongLong());
+            }
         }
+    }
+    if (other >= 0) {
+        Statement drop(*m_db, QStringLiteral("DELETE FROM books WHERE id = :id"));
+        if (!drop.bind(QStringLiteral(":id"), other).exec())
+            return failure(drop.error(), "remember");
     }
 
-    if (id >= 0) {
-        q.prepare(QStringLiteral("UPDATE books SET path = :path, size = :size, fingerprint = :fingerprint, "
+    const bool update = id >= 0;
+    Statement write(*m_db,
+                    update ? QStringLiteral(
+                                 "UPDATE books SET path = :path, size = :size, fingerprint = :fingerprint, "
                                  "title = :title, author = :author, position = :position, paragraph = :paragraph, "
                                  "pen_color = :pen_color, bold = :bold, italic = :italic, underline = :underline, "
                                  "encoding = :encoding, progress = :progress, last_read = :last_read, "
-                                 "added = :added WHERE id = :id"));
-        q.bindValue(QStringLiteral(":id"), id);
-    } else {
-        q.prepare(QStringLiteral("INSERT INTO books (path, size, fingerprint, title, author, position, paragraph, "
+                                 "added = :added WHERE id = :id")
+                           : QStringLiteral(
+                                 "INSERT INTO books (path, size, fingerprint, title, author, position, paragraph, "
                                  "pen_color, bold, italic, underline, encoding, progress, last_read, added) "
                                  "VALUES (:path, :size, :fingerprint, :title, :author, :position, :paragraph, "
-                                 ":pen_color, :bold, :italic, :underline, :encoding, :progress, :last_read, :added)"));
-    }
-    bindRecord(q, record, record.lastRead.isValid() ? record.lastRead : now, added);
-    if (!q.exec())
-        return failure(q.lastError(), "remember");
-    if (id < 0)
-        id = q.lastInsertId().toLongLong();
+                                 ":pen_color, :bold, :italic, :underline, :encoding, :progress, :last_read, "
+                                 ":added)"));
+    if (update)
+        write.bind(QStringLiteral(":id"), id);
+    bindRecord(write.query(), record, record.lastRead.isValid() ? record.lastRead : now, added);
+    if (!write.exec())
+        return failure(write.error(), "remember");
+    if (!update)
+        id = write.query().lastInsertId().toLongLong();
     return Status::ok();
 }
 
@@ -485,21 +559,20 @@ QList<BookRecord> LibraryStore::books(const QString &filter, Status *status)
     QList<BookRecord> out;
     if (!result.isOk())
         return out;
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT %1 FROM books ORDER BY last_read DESC, id DESC").arg(Columns))) {
-        result = failure(q.lastError(), "list");
+    Statement all(*m_db, QStringLiteral("SELECT %1 FROM books ORDER BY last_read DESC, id DESC").arg(Columns));
+    if (!all.exec()) {
+        result = failure(all.error(), "list");
         return out;
     }
     // SQLite folds the case of ASCII letters only; titles are compared here.
     const QStringList words = filter.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    while (q.next()) {
-        BookRecord r = recordAt(q);
+    while (all.next()) {
+        BookRecord r = recordAt(all.query());
         if (matches(r, words))
             out.append(std::move(r));
     }
-    if (q.lastError().isValid())
-        result = failure(q.lastError(), "list");
+    if (all.error().isValid())
+        result = failure(all.error(), "list");
     return out;
 }
 
@@ -508,12 +581,10 @@ Status LibraryStore::remove(qint64 id)
     Status status = usable();
     if (!status.isOk())
         return status;
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("DELETE FROM books WHERE id = :id"));
-    q.bindValue(QStringLiteral(":id"), id);
-    if (!q.exec())
-        return failure(q.lastError(), "remove");
-    if (q.numRowsAffected() == 0)
+    Statement drop(*m_db, QStringLiteral("DELETE FROM books WHERE id = :id"));
+    if (!drop.bind(QStringLiteral(":id"), id).exec())
+        return failure(drop.error(), "remove");
+    if (drop.query().numRowsAffected() == 0)
         return Status::error(Status::Code::NotFound, "The book is not in the library.");
     return Status::ok();
 }

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <memory>
 #include <optional>
 
 class QSqlError;
@@ -68,7 +69,7 @@ public:
     // Opens the library at `path`, creating it (and its folder, mode 0700) when missing, and brings
     // its tables up to date. Opening again first closes the file open before.
     Status open(const QString &path = defaultPath());
-    bool isOpen() const { return m_status.isOk() && !m_connection.isEmpty(); }
+    bool isOpen() const { return m_db && m_status.isOk(); }
     // Ok while the store is usable; otherwise why it is not.
     const Status &status() const { return m_status; }
     void close();
@@ -92,16 +93,19 @@ public:
     static QByteArray fingerprintOf(const QString &path, qint64 *size = nullptr, Status *status = nullptr);
 
 private:
+    struct Connection;
+    class Statement;
+
     Status usable() const;
     Status openConnection(const QString &path);
     Status migrate();
     Status useWriteAheadLog();
-    // Turns a failed query into a Status; a damaged file also closes the store for good.
+    // Turns a failed statement into a Status; a damaged file also closes the store for good.
     Status failure(const QSqlError &error, const char *what);
     std::optional<BookRecord> moveToPath(BookRecord found, const QString &path, Status &status);
     Status writeRecord(const BookRecord &record, qint64 &id);
 
-    QString m_connection;  // Qt SQL connection name, unique per store; empty while closed
+    std::unique_ptr<Connection> m_db;  // null while closed
     QString m_path;
     QThread *m_thread = nullptr;  // the thread that opened the connection
     Status m_status = Status::error(Status::Code::NotFound, "The library is not open.");
