@@ -43,8 +43,8 @@ struct BookRecord
 
 // The library: every book the reader has opened and its place, in an SQLite file through Qt SQL.
 //
-// Threads: a store is one database connection, usable only on the thread that called open(); a call
-// from any other thread does nothing and returns an error. Another thread opens a store of its own on
+// Threads: a store is one database connection, usable only on the thread that called open() (and
+// to be closed or destroyed there); a call from any other thread does nothing and returns an error. Another thread opens a store of its own on
 // the same file (WAL lets it read while this one writes). fingerprintOf() and defaultPath() may run
 // on any thread.
 //

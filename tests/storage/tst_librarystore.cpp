@@ -158,27 +158,6 @@ private Q_SLOTS:
         QCOMPARE(store.books().value(0).added, record.added);
     }
 
-    void progressIsPerMille_data()
-    {
-        QTest::addColumn<qint64>("position");
-        QTest::addColumn<qint64>("length");
-        QTest::addColumn<int>("progress");
-        QTest::newRow("start") << qint64(0) << qint64(500) << 0;
-        QTest::newRow("middle") << qint64(250) << qint64(1000) << 250;
-        QTest::newRow("end") << qint64(7) << qint64(7) << 1000;
-        QTest::newRow("past the end") << qint64(9) << qint64(7) << 1000;
-        QTest::newRow("empty text") << qint64(0) << qint64(0) << 0;
-        QTest::newRow("huge file") << qint64(1) << std::numeric_limits<qint64>::max() << 0;
-    }
-    void progressIsPerMille()
-    {
-        QFETCH(qint64, position);
-        QFETCH(qint64, length);
-        BookRecord r;
-        r.setProgress(position, length);
-        QTEST(r.progress, "progress");
-    }
-
     // A moved book keeps its place and takes its new path; a copy beside the original starts at the
     // original's place as a book of its own.
     void movedBookFoundByFingerprint()
