@@ -600,8 +600,10 @@ QByteArray LibraryStore::fingerprintOf(const QString &path, qint64 *size, Status
         const int error = errno;
         if (fd >= 0)
             ::close(fd);
+        // EISDIR and ENXIO too: the helper's other version names a folder or FIFO so.
+        const bool notRegular = error == EINVAL || error == EISDIR || error == ENXIO;
         const Status::Code code = error == ENOENT ? Status::Code::NotFound
-                                : error == EINVAL ? Status::Code::NotRegularFile
+                                : notRegular      ? Status::Code::NotRegularFile
                                                   : Status::Code::Unreadable;
         result = Status::error(code, "The book cannot be read.", native.toStdString() + ": " + std::strerror(error));
         return QByteArray();
