@@ -600,7 +600,7 @@ QByteArray LibraryStore::fingerprintOf(const QString &path, qint64 *size, Status
         const int error = errno;
         if (fd >= 0)
             ::close(fd);
-        // EISDIR and ENXIO too: the helper's other version names a folder or FIFO so.
+        // A folder or FIFO, whichever errno the open helper gives it.
         const bool notRegular = error == EINVAL || error == EISDIR || error == ENXIO;
         const Status::Code code = error == ENOENT ? Status::Code::NotFound
                                 : notRegular      ? Status::Code::NotRegularFile
