@@ -3,7 +3,7 @@
 # Sourced by run.sh and test.sh.
 folium_packages=(cmake g++ make pkg-config qt6-base-dev qt6-5compat-dev libminizip-dev zlib1g-dev
                  libuchardet-dev libgtest-dev libbenchmark-dev fonts-dejavu-core clang libclang-rt-dev
-                 dbus-daemon)
+                 dbus-daemon libqt6sql6-sqlite desktop-file-utils appstream groff-base)
 
 folium_install_deps() {
     local missing=()
