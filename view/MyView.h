@@ -142,7 +142,9 @@ private:
     bool placeNextLine(int textBottom);
     void printLine();
     void paintProgressBar();
-    int linePitch() const { return m_settings.fontSize + m_settings.lineSpacing; }
+    // At least a pixel: a size and spacing that add up to nothing (missing from a settings file,
+    // say) would otherwise stack every line of the file on one page.
+    int linePitch() const { return std::max(1, m_settings.fontSize + m_settings.lineSpacing); }
     int linesPerPage() const;
     int textBottom() const;
     void translationKey(QKeyEvent *event);
