@@ -56,6 +56,8 @@ public:
     LineFitter(Document &document, WordFonts &fonts);
 
     void setLayout(const LineLayout &layout);
+    // Only the margins change (the paper grew or shrank with a longest line set).
+    void setPageMargin(int margin) { m_layout.pageMargin = margin; }
     const LineLayout &layout() const { return m_layout; }
     const ParagraphPatterns &paragraphPatterns() const { return m_patterns; }
 

@@ -31,7 +31,9 @@ int WordFonts::Face::measure(char32_t c) const
 void WordFonts::setBase(const QString &family, int pixelSize)
 {
     m_family = family;
-    m_requestedSize = pixelSize > 0 ? pixelSize : 1;
+    // The font system refuses a size of zero or less and keeps the size it had (a settings file
+    // without "Fontsize" gives -1): so does the reader, rather than a one-pixel font.
+    m_requestedSize = pixelSize > 0 ? pixelSize : m_baseSize;
     m_faces.clear();
     QFont probe(m_family);
     probe.setPixelSize(m_requestedSize);

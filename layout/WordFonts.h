@@ -39,6 +39,7 @@ public:
     };
 
     // Sets the family and size (pixels, the size lines are laid out with) and forgets every face.
+    // A size of zero or less keeps the size in use.
     void setBase(const QString &family, int pixelSize);
     // The pixel size the platform really gave the base font.
     int baseSize() const { return m_baseSize; }

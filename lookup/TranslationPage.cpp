@@ -159,9 +159,9 @@ private:
             m_x = m_g.pageMargin;
             m_y += m_pitch;
             const QPen keep = m_painter.pen();
-            m_painter.setPen(QPen(Qt::black, 3, Qt::SolidLine));
+            m_painter.setPen(QPen(m_g.text, 3, Qt::SolidLine));
             m_painter.drawLine(m_g.pageMargin, m_y, m_paper.width() - m_g.pageMargin, m_y);
-            m_painter.setPen(m_failed ? keep : QPen(Qt::black));  // an error stays red
+            m_painter.setPen(m_failed ? keep : QPen(m_g.text));  // an error stays red
             m_y += m_pitch;
         } else if (tag == QLatin1String("help")) {
             m_x = m_g.pageMargin;
@@ -186,7 +186,7 @@ private:
 
 void TranslationPage::draw(QPixmap &paper, const Geometry &g) const
 {
-    paper.fill(Qt::white);
+    paper.fill(g.paper);
     const int pitch = g.fontSize + g.lineSpacing;
     QFont font = g.font;
     font.setUnderline(false);
@@ -195,12 +195,12 @@ void TranslationPage::draw(QPixmap &paper, const Geometry &g) const
 
     font.setWeight(QFont::Normal);
     painter.setFont(font);
-    painter.setPen(Qt::blue);
+    painter.setPen(g.word);
     painter.drawText(g.pageMargin, pitch, m_word);
 
     font.setWeight(QFont::Bold);
     painter.setFont(font);
-    painter.setPen(m_failed ? Qt::red : Qt::black);
+    painter.setPen(m_failed ? QColor(Qt::red) : g.text);
     const int titleY = 2 * pitch + 4;
     painter.drawText(g.pageMargin, titleY, m_title);
 

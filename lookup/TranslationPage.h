@@ -2,6 +2,7 @@
 
 #include "EntryFormatter.h"
 
+#include <QColor>
 #include <QFont>
 #include <QString>
 #include <memory>
@@ -38,6 +39,9 @@ public:
         int fontSize = 12;
         int lineSpacing = 3;
         int pageMargin = 4;
+        QColor paper = Qt::white;
+        QColor text = Qt::black;
+        QColor word = Qt::blue;  // the word looked up; errors stay red
     };
     // Draws the page onto `paper` (cleared first).
     void draw(QPixmap &paper, const Geometry &geometry) const;

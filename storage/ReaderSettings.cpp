@@ -2,6 +2,8 @@
 
 #include "Config.h"
 
+#include <QFont>
+#include <QFontInfo>
 #include <QStandardPaths>
 #include <algorithm>
 #include <climits>
@@ -15,13 +17,15 @@ bool ReaderSettings::operator==(const ReaderSettings &o) const
         && barVisible == o.barVisible && encodingName == o.encodingName && rotation == o.rotation
         && paragraphIndent == o.paragraphIndent && pageMargin == o.pageMargin && lineSpacing == o.lineSpacing
         && scrollDelay == o.scrollDelay && internalDictionary == o.internalDictionary
-        && dictionaryPath == o.dictionaryPath;
+        && dictionaryPath == o.dictionaryPath && theme == o.theme && maxLineWidth == o.maxLineWidth
+        && classicBar == o.classicBar && largestUnpacked == o.largestUnpacked;
 }
 
 bool ReaderSettings::needsReopening(const ReaderSettings &before) const
 {
     // The decoding, and whether a plain document is read as HTML, are chosen when it is opened.
-    return encodingName != before.encodingName || stripHtml != before.stripHtml;
+    return encodingName != before.encodingName || stripHtml != before.stripHtml
+        || largestUnpacked != before.largestUnpacked;
 }
 
 void ReaderSettings::load(const Config &c)
@@ -45,6 +49,11 @@ void ReaderSettings::load(const Config &c)
     scrollDelay = c.readNumEntry(QStringLiteral("Scroll"), -1);
     internalDictionary = c.readBoolEntry(QStringLiteral("InternalDictionary"), false);
     dictionaryPath = c.readEntry(QStringLiteral("DictionaryPath"), QString());
+    const ReaderSettings fresh;
+    theme = c.readEntry(QStringLiteral("Theme"), fresh.theme);
+    maxLineWidth = c.readNumEntry(QStringLiteral("MaxLineWidth"), fresh.maxLineWidth);
+    classicBar = c.readBoolEntry(QStringLiteral("ClassicBar"), fresh.classicBar);
+    largestUnpacked = c.readNum64Entry(QStringLiteral("LargestUnpacked"), fresh.largestUnpacked);
 }
 
 void ReaderSettings::save(Config &c) const
@@ -68,6 +77,10 @@ void ReaderSettings::save(Config &c) const
     c.writeEntry(QStringLiteral("Scroll"), scrollDelay);
     c.writeEntry(QStringLiteral("InternalDictionary"), internalDictionary);
     c.writeEntry(QStringLiteral("DictionaryPath"), dictionaryPath);
+    c.writeEntry(QStringLiteral("Theme"), theme);
+    c.writeEntry(QStringLiteral("MaxLineWidth"), maxLineWidth);
+    c.writeEntry(QStringLiteral("ClassicBar"), classicBar);
+    c.writeEntry(QStringLiteral("LargestUnpacked"), largestUnpacked);
 }
 
 int ReaderSettings::wholeDegrees() const
@@ -75,6 +88,28 @@ int ReaderSettings::wholeDegrees() const
     if (!std::isfinite(rotation))
         return 0;
     return int(std::clamp(std::trunc(rotation), double(INT_MIN), double(INT_MAX)));
+}
+
+ReaderSettings ReaderSettings::desktopPreset(int windowWidth)
+{
+    ReaderSettings s;
+    // The family the system gives for "serif" (DejaVu Serif, Liberation Serif, ...), by name, so
+    // that the settings page can show it.
+    QFont serif(QStringLiteral("serif"));
+    serif.setStyleHint(QFont::Serif);
+    s.fontName = QFontInfo(serif).family();
+    s.fontSize = 18;
+    s.fontBold = false;
+    s.pageMargin = std::max(24, windowWidth / 20);
+    s.paragraphIndent = 24;
+    s.lineSpacing = 8;
+    s.justifyLines = true;
+    s.barVisible = true;
+    s.classicBar = false;
+    s.maxLineWidth = 40;
+    s.stripNewlinesInHtml = true;
+    s.encodingName = QStringLiteral("Automatic");
+    return s;
 }
 
 QString ReaderSettings::defaultDictionaryPath()

@@ -29,6 +29,11 @@ struct ReaderSettings
     int scrollDelay = 200;     // milliseconds per one-pixel auto-scroll step
     bool internalDictionary = true;
     QString dictionaryPath = defaultDictionaryPath();
+    // Added for the desktop; a settings file without these keys gets these values.
+    QString theme = QStringLiteral("Day");  // "Day", "Sepia" or "Night"
+    int maxLineWidth = 0;                    // longest line in em of the page font; 0: no limit
+    bool classicBar = true;                  // the thin bar with a small page number
+    qint64 largestUnpacked = 1024;           // MiB an archive may unpack to
 
     bool operator==(const ReaderSettings &other) const;
     bool operator!=(const ReaderSettings &other) const { return !(*this == other); }
@@ -48,6 +53,11 @@ struct ReaderSettings
 
     // $XDG_DATA_HOME/folium/dictionary.dic: where the dictionary is looked for until one is chosen.
     static QString defaultDictionaryPath();
+
+    // What a first start on a desktop writes: a serif body font of 18 px, not bold, margins of 5% of
+    // a window `windowWidth` wide (24 px at least), justified, the legible bar, lines of at most
+    // 40 em, HTML line feeds as spaces and the encoding found by itself.
+    static ReaderSettings desktopPreset(int windowWidth);
 };
 
 // Where reading stopped in the last document, kept in the same settings file.

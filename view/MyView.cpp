@@ -33,6 +33,7 @@ MyView::MyView(QMainWindow *parent, const char *name)
     LineLayout layout;
     layout.spaceWidth = m_fonts.base().width(U' ');
     m_fitter.setLayout(layout);
+    m_pageCount.forget();
     m_penX = m_settings.pageMargin;
 
     connect(this, &MyView::pickupSettingsSignal, this, &MyView::pickupSettings);
@@ -54,10 +55,13 @@ void MyView::pickupSettings()
     m_fonts.setBaseStyle(m_settings.fontBold, m_settings.fontItalic);
     m_fonts.setBase(m_settings.fontName, m_settings.fontSize);
     m_settings.fontSize = m_fonts.baseSize();  // the size the platform really gave
+    m_theme = Theme::named(m_settings.theme);
+    m_barHeight = m_settings.classicBar ? 6 : std::max(22, m_settings.fontSize + 4);
     LineLayout layout;
     layout.pageMargin = m_settings.pageMargin;
     layout.paragraphIndent = m_settings.paragraphIndent;
     layout.spaceWidth = m_fonts.base().width(U' ');
+    m_descent = m_fonts.base().metrics().descent();
     layout.reparagraph = m_settings.reparagraph;
     layout.crConvert = m_settings.crConvert;
     layout.stripNewlinesInHtml = m_settings.stripNewlinesInHtml;
@@ -119,6 +123,8 @@ void MyView::resizePixmapSlot()
     else
         m_paper = QPixmap(h, w);
     m_barPixmap = QPixmap(m_paper.width(), m_barHeight);
+    applyMargins();
+    m_pageCount.forget();
     m_rotation.reset();
     m_rotation.rotate(rotation);
     clearPaper();
@@ -133,6 +139,16 @@ void MyView::resizePixmapSlot()
     }
 }
 
+void MyView::applyMargins()
+{
+    m_margin = m_settings.pageMargin;
+    if (m_settings.maxLineWidth > 0) {
+        const qint64 longest = qint64(m_settings.maxLineWidth) * m_settings.fontSize;
+        m_margin = int(std::max<qint64>(m_margin, (m_paper.width() - longest) / 2));
+    }
+    m_fitter.setPageMargin(m_margin);
+}
+
 void MyView::resizeEvent(QResizeEvent *)
 {
     scrollOff();
@@ -142,7 +158,7 @@ void MyView::resizeEvent(QResizeEvent *)
 void MyView::clearPaper()
 {
     if (!m_paper.isNull())
-        m_paper.fill(Qt::white);
+        m_paper.fill(m_theme.paper);
     m_penY = linePitch();
 }
 
@@ -156,7 +172,7 @@ void MyView::showIt()
 void MyView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
+    painter.fillRect(rect(), m_theme.paper);
     if (m_scroller.scrolling() && !m_scroller.screen().isNull())
         painter.drawPixmap(0, 0, m_scroller.screen());
     else
@@ -185,6 +201,7 @@ void MyView::makeStream(const QString &path)
     if (!QFileInfo::exists(path))
         return;  // a document already open stays open at its place
     m_fileName = path;
+    m_pageCount.forget();
     m_links.clear();
     if (m_backAction)
         m_backAction->setEnabled(false);

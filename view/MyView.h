@@ -5,9 +5,11 @@
 #include "LayoutTypes.h"
 #include "LineFitter.h"
 #include "LinkHistory.h"
+#include "PageCount.h"
 #include "PageHistory.h"
 #include "PageWords.h"
 #include "ReaderSettings.h"
+#include "Theme.h"
 #include "TranslationPage.h"
 #include "WordFonts.h"
 #include "WordPainter.h"
@@ -90,6 +92,9 @@ public:
     QString getBookmarkName();
     // Nominal page number (2000-byte pages) of the page on screen, from 1.
     qint64 getPageNumber() const;
+    // What the legible bar says of the page on screen: "page x of y · n%", pages counted in the
+    // average length of the pages laid out so far.
+    QString progressText() const;
     // Writes a contents file at `path` from named HTML anchors or short lines after blank lines,
     // showing its progress. The page on screen and the reading position are left as they were.
     void generateContents(const QString &path);
@@ -120,6 +125,8 @@ public Q_SLOTS:
     void goLinkBack();
 
 Q_SIGNALS:
+    // A page was laid out and shown (the window notes the place in the library a moment later).
+    void pageShown();
     void resizePixmap();
     void pickupSettingsSignal();
     void toggleFullScreen();
@@ -130,6 +137,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;  // not a second tap
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     void makeStream(const QString &path);
@@ -145,6 +153,10 @@ private:
     // At least a pixel: a size and spacing that add up to nothing (missing from a settings file,
     // say) would otherwise stack every line of the file on one page.
     int linePitch() const { return std::max(1, m_settings.fontSize + m_settings.lineSpacing); }
+    // Margins that keep lines within the longest line set, centred on a wide paper.
+    void applyMargins();
+    void firstPage();
+    void lastPage();
     int linesPerPage() const;
     int textBottom() const;
     void translationKey(QKeyEvent *event);
@@ -171,6 +183,7 @@ private:
     bool m_lineNewParagraph = true;  // the line about to be fitted starts a paragraph
     TextStyle m_lineStartStyle;      // attributes at the start of the line about to be fitted
     PageHistory m_pages;
+    PageCount m_pageCount;  // for "page x of y"
     LinkHistory m_links;
     PageWords m_words;
     WordPainter m_painter;
@@ -185,6 +198,10 @@ private:
     QTransform m_rotation;
     QFont m_barFont;
     int m_barHeight = 6;
+    Theme m_theme = Theme::named(QStringLiteral("Day"));
+    int m_margin = 4;      // left and right margin in use: pageMargin, or more to centre long lines
+    int m_descent = 3;     // of the page font, below the baseline
+    int m_wheelDelta = 0;  // wheel turns not yet a step
     int m_penX = 4;
     int m_penY = 0;
 

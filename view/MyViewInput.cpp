@@ -8,6 +8,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QWheelEvent>
+#include <cstdlib>
 
 namespace {
 
@@ -59,6 +61,17 @@ void MyView::keyPressEvent(QKeyEvent *e)
     case Qt::Key_S:
         m_settings.stripHtml = !m_settings.stripHtml;
         resumeSlot();
+        return;
+    // The desktop's paging keys, the same in every rotation.
+    case Qt::Key_PageDown: action = NextPage; break;
+    case Qt::Key_PageUp: action = PreviousPage; break;
+    case Qt::Key_Home:
+        if (documentOpen())
+            firstPage();
+        return;
+    case Qt::Key_End:
+        if (documentOpen())
+            lastPage();
         return;
     case Qt::Key_Up: action = keytransUp[rot]; break;
     case Qt::Key_Down: action = keytransDown[rot]; break;
@@ -174,6 +187,25 @@ void MyView::mousePressEvent(QMouseEvent *e)
 }
 
 void MyView::mouseDoubleClickEvent(QMouseEvent *) {}
+
+// A wheel step turns the page; with Ctrl it changes the font size.
+void MyView::wheelEvent(QWheelEvent *e)
+{
+    e->accept();
+    if (m_translation.isShown() || (m_scroller.autoScroll() && m_scroller.scrolling()) || !documentOpen())
+        return;
+    m_wheelDelta += e->angleDelta().y();
+    while (std::abs(m_wheelDelta) >= QWheelEvent::DefaultDeltasPerStep) {
+        const bool back = m_wheelDelta > 0;  // turned away from the user
+        m_wheelDelta += back ? -QWheelEvent::DefaultDeltasPerStep : QWheelEvent::DefaultDeltasPerStep;
+        if (e->modifiers() & Qt::ControlModifier)
+            changeFontSize(back ? +1 : -1);
+        else if (back)
+            previousPage();
+        else
+            nextPage();
+    }
+}
 
 // A tap on the progress bar: the page shown is the one that ends at the tapped fraction.
 void MyView::jumpToFraction(int px)

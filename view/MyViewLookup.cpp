@@ -14,7 +14,10 @@ void MyView::intTranslate(const QString &word)
 {
     m_translation.lookUp(word, m_settings.dictionaryPath);
     clearPaper();
-    m_translation.draw(m_paper, TranslationPage::Geometry{m_fonts.base().font(), m_settings.fontSize,
-                                                          m_settings.lineSpacing, m_settings.pageMargin});
+    TranslationPage::Geometry geometry{m_fonts.base().font(), m_settings.fontSize, m_settings.lineSpacing, m_margin};
+    geometry.paper = m_theme.paper;
+    geometry.text = m_theme.text;
+    geometry.word = m_theme.link;
+    m_translation.draw(m_paper, geometry);
     showIt();
 }

@@ -47,19 +47,24 @@ void MyView::printPage()
     }
     m_painter.end();
     painter.end();
+    m_pageCount.notePage(m_pageStart.position, m_document.reader().pos());
     paintProgressBar();
     showIt();
+    Q_EMIT pageShown();
 }
 
 bool MyView::placeNextLine(int bottom)
 {
-    m_penX = m_settings.pageMargin + (m_lineNewParagraph ? m_settings.paragraphIndent : 0);
+    m_penX = m_margin + (m_lineNewParagraph ? m_settings.paragraphIndent : 0);
     const bool startParagraph = m_lineNewParagraph;
     const qint64 startPosition = m_document.reader().pos();
     const TextStyle startStyle = m_lineStartStyle;
     readStringFit();
     m_penY += m_fitter.lineFontIncrement();
-    if (m_penY >= bottom) {
+    // The legible bar leaves room for the last line's descenders; the classic bar only for its
+    // baseline.
+    const int below = m_settings.classicBar ? 0 : m_descent;
+    if (m_penY + below >= bottom) {
         // The line does not fit: it begins the next page.
         m_lineNewParagraph = startParagraph;
         m_document.reader().seek(startPosition);
@@ -86,7 +91,7 @@ void MyView::printLine()
         const WordFonts::Face &face = m_fonts.face(word.bold, word.italic, word.underline, word.fontIncrement);
         if (!m_scroller.autoScroll())
             m_words.add(word.text, m_penX, m_penY, word.linkRecord, word.linkParagraph);
-        const QColor color = word.penColor.isValid() ? word.penColor : QColor(Qt::black);
+        const QColor color = m_theme.wordColor(word.penColor);
         m_penX += m_painter.draw(word.text, m_penX, m_penY, face, color);
         if (i < count - 1)
             m_penX += justified ? word.gap : spaceWidth;
@@ -101,9 +106,9 @@ void MyView::paintProgressBar()
     const qint64 end = m_document.reader().pos();
     const qint64 size = m_document.size();
     const int barLength = size > 0 ? int(end * m_paper.width() / size) : 0;
-    m_barPixmap.fill(Qt::yellow);
-    {
-        QPainter bar(&m_barPixmap);
+    m_barPixmap.fill(m_settings.classicBar ? QColor(Qt::yellow) : m_theme.paper);
+    QPainter bar(&m_barPixmap);
+    if (m_settings.classicBar) {
         if (barLength > 0) {
             bar.setPen(QPen(Qt::red, m_barHeight * 2, Qt::SolidLine, Qt::FlatCap));
             bar.drawLine(0, 0, barLength, 0);
@@ -111,9 +116,51 @@ void MyView::paintProgressBar()
         bar.setPen(Qt::black);
         bar.setFont(m_barFont);
         bar.drawText(m_paper.width() - 16, m_barHeight, QString::number(getPageNumber()));
+    } else {
+        // A hairline of progress and "page x of y · n%" in a size one can read.
+        bar.fillRect(0, 0, barLength, 2, m_theme.barLine);
+        QFont font(m_fonts.base().font().family());
+        font.setPixelSize(std::max(12, m_barHeight * 2 / 3));
+        bar.setFont(font);
+        bar.setPen(m_theme.barText);
+        bar.drawText(QRect(m_margin, 2, m_paper.width() - 2 * m_margin, m_barHeight - 2), Qt::AlignCenter,
+                     progressText());
     }
+    bar.end();
     QPainter onPaper(&m_paper);
     onPaper.drawPixmap(0, m_paper.height() - m_barHeight, m_barPixmap);
+}
+
+QString MyView::progressText() const
+{
+    const qint64 size = m_document.size();
+    const qint64 end = m_document.reader().pos();
+    qint64 pages = m_pageCount.total(size);
+    qint64 page = m_pageCount.pageOf(m_pages.current().position, size);
+    // The estimate may not call the last page anything but the last.
+    if (end >= size)
+        page = pages;
+    else
+        pages = std::max(pages, page + 1);
+    const qint64 percent = size > 0 ? qint64(static_cast<__int128>(end) * 100 / size) : 100;
+    return tr("page %1 of %2 \u00B7 %3%").arg(page).arg(pages).arg(percent);
+}
+
+void MyView::firstPage()
+{
+    PageStart start;
+    start.paragraph = true;
+    start.bold = m_settings.fontBold;
+    start.italic = m_settings.fontItalic;
+    showPageAt(start);
+}
+
+// The page that ends at the end of the text.
+void MyView::lastPage()
+{
+    m_pages.forget();
+    m_document.reader().seek(findPrevPageIndex(m_document.size()));
+    printPage();
 }
 
 void MyView::showPageAt(const PageStart &start)
@@ -148,7 +195,11 @@ void MyView::previousPage()
 
 int MyView::linesPerPage() const
 {
-    return std::max(1, textBottom() / std::max(1, linePitch()));
+    if (m_settings.classicBar || !m_settings.barVisible)
+        return std::max(1, textBottom() / linePitch());
+    // Exactly the lines printPage() places: baselines k x pitch whose descenders stay above.
+    const int room = textBottom() - m_descent - 1;
+    return std::max(1, room / linePitch());
 }
 
 qint64 MyView::findPrevPageIndex(qint64 pos)

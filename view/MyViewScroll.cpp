@@ -41,7 +41,7 @@ void MyView::scrollOn()
 
     const int screenY = m_penY - pitch;
     QPixmap strip(m_paper.width(), 2 * m_settings.lineSpacing + 2 * pitch + 3);
-    strip.fill(Qt::white);
+    strip.fill(m_theme.paper);
     {
         QPainter stripPainter(&strip);
         stripPainter.drawPixmap(0, 0, m_paper, 0, screenY, m_paper.width(), pitch);
@@ -87,7 +87,7 @@ void MyView::scrollLine(QPixmap &strip, int screenY)
 {
     QPointer<MyView> alive(this);
     const int pitch = linePitch();
-    m_penX = m_settings.pageMargin;
+    m_penX = m_margin;
     m_scroller.store(PageStart::at(m_document.reader().pos(), m_lineNewParagraph, m_lineStartStyle));
     if (m_lineNewParagraph)
         m_penX += m_settings.paragraphIndent;
@@ -113,7 +113,7 @@ void MyView::scrollLine(QPixmap &strip, int screenY)
     }
     // The lower part of the line just revealed stays at the strip's top.
     QPixmap moved(strip.size());
-    moved.fill(Qt::white);
+    moved.fill(m_theme.paper);
     {
         QPainter p(&moved);
         p.drawPixmap(0, 0, strip, 0, rows, strip.width(), strip.height() - rows);

@@ -119,6 +119,49 @@ private Q_SLOTS:
         QCOMPARE(f.view->settings().fontSize, size);
     }
 
+    // The desktop's paging in any rotation: Page Down / Page Up and wheel steps (half steps add
+    // up) turn pages, End shows the page ending at the end of the text, Home the first, and Ctrl
+    // with the wheel changes the size.
+    void desktopPaging()
+    {
+        for (double rotation : {0.0, 90.0}) {
+            ViewFixture f(300, 300, [rotation](ReaderSettings &s) { s.rotation = rotation; });
+            const QByteArray text = words(3000);
+            f.open(QStringLiteral("d.txt"), text);
+            const qint64 second = f.position();
+            auto wheel = [&f](int delta, Qt::KeyboardModifiers modifiers = {}) {
+                QWheelEvent event(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, delta), Qt::NoButton,
+                                  modifiers, Qt::NoScrollPhase, false);
+                QCoreApplication::sendEvent(f.view, &event);
+            };
+            QTest::keyClick(f.view, Qt::Key_PageDown);
+            QCOMPARE(f.view->pageStart().position, second);
+            QTest::keyClick(f.view, Qt::Key_PageUp);
+            QCOMPARE(f.view->pageStart().position, qint64(0));
+            wheel(-60);
+            QCOMPARE(f.view->pageStart().position, qint64(0));
+            wheel(-60);
+            QCOMPARE(f.view->pageStart().position, second);
+            wheel(120);
+            QCOMPARE(f.view->pageStart().position, qint64(0));
+
+            QTest::keyClick(f.view, Qt::Key_End);
+            QCOMPARE(f.position(), qint64(text.size()));
+            const qint64 last = f.view->pageStart().position;
+            QVERIFY(last > second);
+            QTest::keyClick(f.view, Qt::Key_PageDown);
+            QCOMPARE(f.view->pageStart().position, last);
+            QTest::keyClick(f.view, Qt::Key_Home);
+            QCOMPARE(f.view->pageStart().position, qint64(0));
+            QCOMPARE(f.position(), second);
+
+            const int size = f.view->settings().fontSize;
+            wheel(120, Qt::ControlModifier);
+            QCOMPARE(f.view->settings().fontSize, size + 1);
+            QCOMPARE(f.view->pageStart().position, qint64(0));
+        }
+    }
+
     void toggles()
     {
         ViewFixture f;

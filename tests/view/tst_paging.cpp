@@ -120,6 +120,30 @@ private Q_SLOTS:
         QCOMPARE(QColor(f.view->paper().toImage().pixel(1, barTop + 1)), QColor(Qt::yellow));
     }
 
+    // The legible bar leaves the last line whole, descenders included, and counts pages so that
+    // the last page is "page y of y".
+    void legibleBarKeepsTheLastLineWhole()
+    {
+        ViewFixture f(320, 320, [](ReaderSettings &s) {
+            s.classicBar = false;
+            s.reparagraph = false;
+        });
+        f.open(QStringLiteral("g.txt"), QByteArray("gjpqy\n").repeated(400));
+        const QImage image = f.view->paper().toImage();
+        QFont font(f.view->settings().fontName);
+        font.setPixelSize(f.view->settings().fontSize);
+        const int descent = QFontMetrics(font).descent();
+        const PageWords &words = f.view->pageWords();
+        const int firstY = words.at(0).y;
+        const int lastY = words.at(words.count() - 1).y;
+        QVERIFY(lastY > firstY);
+        QCOMPARE(image.copy(0, lastY + 1, 320, descent), image.copy(0, firstY + 1, 320, descent));
+        QVERIFY(f.view->progressText().startsWith(QStringLiteral("page 1 of ")));
+        QTest::keyClick(f.view, Qt::Key_End);
+        const QString pages = f.view->progressText().section(QLatin1Char(' '), 3, 3);
+        QCOMPARE(f.view->progressText(), QStringLiteral("page %1 of %1 \u00B7 100%").arg(pages));
+    }
+
     void hugeWordlessFilePages()
     {
         ViewFixture f(320, 240);
