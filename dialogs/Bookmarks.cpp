@@ -135,6 +135,7 @@ void Bookmarks::deleteSelected()
         delete selected.first();
     else
         entryList->clear();
+    Q_EMIT listChanged();
 }
 
 void Bookmarks::BookmarkSelected(QTreeWidgetItem *item)

@@ -46,6 +46,8 @@ public:
 
 Q_SIGNALS:
     void BookmarkSignal();
+    // A row was deleted (the window saves the list then).
+    void listChanged();
 
 public Q_SLOTS:
     // Replaces the rows by the complete records of the file at `path`; a missing or unreadable

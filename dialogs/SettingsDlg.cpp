@@ -21,6 +21,7 @@
 #include <QTabWidget>
 #include <QTextCodec>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -135,7 +136,7 @@ void SettingsDlg::buildDisplayTab()
     auto *sizesRow = new QHBoxLayout;
     auto *sizes = new QGridLayout;
     indentBox = numberBox(0, 40, 1);
-    marginBox = numberBox(0, 40, 1);
+    marginBox = numberBox(0, 400, 1);  // a desktop's wide margins too
     spacingBox = numberBox(1, 10, 1);
     sizes->addWidget(new QLabel(QStringLiteral("Indents")), 0, 0);
     sizes->addWidget(indentBox, 0, 1);
@@ -147,10 +148,25 @@ void SettingsDlg::buildDisplayTab()
     sizesRow->addStretch();
     rows->addLayout(sizesRow);
 
+    auto *lookRow = new QGridLayout;
+    themeList = dropDown(6);
+    themeList->addItems({QStringLiteral("Day"), QStringLiteral("Sepia"), QStringLiteral("Night")});
+    lookRow->addWidget(new QLabel(QStringLiteral("Theme")), 0, 0);
+    lookRow->addWidget(themeList, 0, 1);
+    lineWidthBox = numberBox(0, 400, 5);
+    lineWidthBox->setSpecialValueText(QStringLiteral("no limit"));
+    lineWidthBox->setSuffix(QStringLiteral(" em"));
+    lookRow->addWidget(new QLabel(QStringLiteral("Maximum line width")), 1, 0);
+    lookRow->addWidget(lineWidthBox, 1, 1);
+    lookRow->setColumnStretch(2, 1);
+    rows->addLayout(lookRow);
+
     auto *barRow = new QHBoxLayout;
     auto *barColumn = new QVBoxLayout;
     barCheck = new QCheckBox(QStringLiteral("Show progress bar"));
     barColumn->addWidget(barCheck);
+    classicBarCheck = new QCheckBox(QStringLiteral("Small page number (classic bar)"));
+    barColumn->addWidget(classicBarCheck);
     auto *scrollRow = new QHBoxLayout;
     scrollRow->addWidget(new QLabel(QStringLiteral("Scroll delay")));
     scrollBox = numberBox(5, 1000, 5);
@@ -212,6 +228,14 @@ void SettingsDlg::buildMiscTab()
     folderList->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     rows->addWidget(folderList);
 
+    auto *unpackRow = new QHBoxLayout;
+    unpackRow->addWidget(new QLabel(QStringLiteral("Largest unpacked document")));
+    unpackedBox = numberBox(1, 65536, 64);
+    unpackedBox->setSuffix(QStringLiteral(" MiB"));
+    unpackRow->addWidget(unpackedBox);
+    unpackRow->addStretch();
+    rows->addLayout(unpackRow);
+
     rows->addStretch();
 }
 
@@ -244,7 +268,7 @@ void SettingsDlg::setDetectedEncoding(const QString &shown)
 void SettingsDlg::acceptChanges()
 {
     // Text typed into a number box counts even when the box still has the focus.
-    for (QSpinBox *box : {fontSizeBox, indentBox, marginBox, spacingBox, scrollBox})
+    for (QSpinBox *box : {fontSizeBox, indentBox, marginBox, spacingBox, scrollBox, lineWidthBox, unpackedBox})
         box->interpretText();
 
     ReaderSettings &v = m_values;
@@ -270,12 +294,23 @@ void SettingsDlg::acceptChanges()
     v.stripNewlinesInHtml = stripNewlinesCheck->isChecked();
     v.crConvert = crConvertCheck->isChecked();
     v.internalDictionary = dictionaryCheck->isChecked();
+    v.theme = themeList->currentText();
+    v.maxLineWidth = lineWidthBox->value();
+    v.classicBar = classicBarCheck->isChecked();
+    v.largestUnpacked = unpackedBox->value();
 }
 
 void SettingsDlg::fillControls()
 {
     const ReaderSettings &v = m_values;
+    // The font in use is shown even when the system does not list it, so OK changes nothing.
+    if (!v.fontName.isEmpty() && fontList->findText(v.fontName, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
+        fontList->insertItem(0, v.fontName);
     selectItem(fontList, v.fontName);
+    selectItem(themeList, v.theme);
+    lineWidthBox->setValue(v.maxLineWidth);
+    classicBarCheck->setChecked(v.classicBar);
+    unpackedBox->setValue(int(std::clamp<qint64>(v.largestUnpacked, 1, 65536)));
     if (v.encodingName == Automatic)
         encodingList->setCurrentIndex(0);
     else

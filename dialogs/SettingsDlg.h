@@ -37,9 +37,13 @@ public:
     QComboBox *rotationList = nullptr;   // 0, -90, 90, 180
     QCheckBox *justifyCheck = nullptr;
     QSpinBox *indentBox = nullptr;       // 0..40
-    QSpinBox *marginBox = nullptr;       // 0..40
+    QSpinBox *marginBox = nullptr;       // 0..400
     QSpinBox *spacingBox = nullptr;      // 1..10
     QCheckBox *barCheck = nullptr;
+    QCheckBox *classicBarCheck = nullptr;
+    QComboBox *themeList = nullptr;      // Day, Sepia, Night
+    QSpinBox *lineWidthBox = nullptr;    // 0 (no limit)..400 em
+    QSpinBox *unpackedBox = nullptr;     // 1..65536 MiB
     QSpinBox *scrollBox = nullptr;       // 5..1000 in steps of 5
     QComboBox *encodingList = nullptr;
     QCheckBox *reparagraphCheck = nullptr;

@@ -151,12 +151,16 @@ private Q_SLOTS:
         typeNumber(m_dlg->indentBox, want.paragraphIndent = 33);
         typeNumber(m_dlg->marginBox, want.pageMargin = 12);
         typeNumber(m_dlg->scrollBox, want.scrollDelay = 450);
+        choose(m_dlg->themeList, want.theme = QStringLiteral("Night"));
+        typeNumber(m_dlg->lineWidthBox, want.maxLineWidth = 45);
+        typeNumber(m_dlg->unpackedBox, int(want.largestUnpacked = 300));
         for (QCheckBox *box : {m_dlg->boldCheck, m_dlg->italicCheck, m_dlg->justifyCheck, m_dlg->barCheck,
                                m_dlg->reparagraphCheck, m_dlg->stripHtmlCheck, m_dlg->stripNewlinesCheck,
-                               m_dlg->crConvertCheck, m_dlg->dictionaryCheck})
+                               m_dlg->crConvertCheck, m_dlg->dictionaryCheck, m_dlg->classicBarCheck})
             tick(box);
         for (bool *flag : {&want.fontBold, &want.fontItalic, &want.justifyLines, &want.barVisible, &want.reparagraph,
-                           &want.stripHtml, &want.stripNewlinesInHtml, &want.crConvert, &want.internalDictionary})
+                           &want.stripHtml, &want.stripNewlinesInHtml, &want.crConvert, &want.internalDictionary,
+                           &want.classicBar})
             *flag = !*flag;
         want.rotation = 90;
         typeNumber(m_dlg->spacingBox, want.lineSpacing = 9);
@@ -190,6 +194,22 @@ private Q_SLOTS:
         m_dlg->acceptChanges();
         QCOMPARE(m_dlg->values().stripHtml, !typical().stripHtml);
         QCOMPARE(m_dlg->values().pageMargin, 30);
+    }
+
+    // OK without an edit changes nothing: not the desktop preset's wide margins, and not a font
+    // the system does not list, which is shown (once) as it is.
+    void acceptingUneditedKeepsEveryValue()
+    {
+        ReaderSettings preset = ReaderSettings::desktopPreset(3000);
+        ReaderSettings missingFont = typical();
+        missingFont.fontName = QStringLiteral("No Such Family 123");
+        for (const ReaderSettings &s : {preset, missingFont, missingFont}) {
+            showWith(s);
+            QCOMPARE(m_dlg->fontList->currentText(), s.fontName);
+            m_dlg->acceptChanges();
+            QVERIFY(m_dlg->values() == s);
+        }
+        QCOMPARE(items(m_dlg->fontList).count(missingFont.fontName), 1);
     }
 
     void selectionRule_data()
