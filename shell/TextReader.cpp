@@ -1,35 +1,33 @@
 #include "TextReader.h"
 
 #include "Bookmarks.h"
-#include "Config.h"
 #include "FileDialog.h"
+#include "LibraryPage.h"
 #include "MyView.h"
+#include "Notice.h"
 #include "Resource.h"
 #include "SettingsDlg.h"
+#include "KeysHelp.h"
+#include "WelcomePage.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QToolBar>
 
-namespace {
-
-const QString SettingsName = QStringLiteral("Folium");
-const QString SettingsGroup = QStringLiteral("Global");
-const QString Caption = QStringLiteral("Folium");
-
-} // namespace
-
-TextReader::TextReader(QWidget *parent, const char *name, Qt::WindowFlags flags)
-    : QMainWindow(parent, flags)
+TextReader::TextReader(QWidget *parent, const char *name, Qt::WindowFlags flags, const QString &document)
+    : QMainWindow(parent, flags), m_startDocument(document)
 {
     if (name)
         setObjectName(QString::fromLatin1(name));
-    setWindowTitle(Caption);
+    setWindowTitle(QStringLiteral("Folium"));
 
     setupMenus();
     setMainMenu();
@@ -68,10 +66,46 @@ TextReader::TextReader(QWidget *parent, const char *name, Qt::WindowFlags flags)
     connect(bookmarkList, &Bookmarks::BookmarkSignal, this, &TextReader::gotBookmark);
     connect(contentsList, &Bookmarks::BookmarkSignal, this, &TextReader::gotContents);
 
+    // What the desktop adds: the library, the welcome page, drops, the place kept while reading.
+    libraryPage = new LibraryPage(this);
+    libraryPage->hide();
+    connect(libraryPage, &LibraryPage::bookChosen, this, [this](const QString &path) {
+        closeLibrary();
+        openDocument(path);
+    });
+    connect(libraryPage, &LibraryPage::filterChanged, this, [this] { libraryPage->fill(m_places.store()); });
+    connect(libraryPage, &LibraryPage::removeRequested, this, [this](qint64 id) {
+        m_places.store().remove(id);
+        libraryPage->fill(m_places.store());
+    });
+    welcomePage = new WelcomePage(view);
+    connect(welcomePage, &WelcomePage::bookChosen, this, &TextReader::openDocument);
+    view->installEventFilter(this);
+    m_notice = new Notice(this);
+    setAcceptDrops(true);
+    connect(bookmarkList, &Bookmarks::listChanged, this, &TextReader::saveBookmarks);
+    m_placeTimer.setSingleShot(true);
+    m_placeTimer.setInterval(1000);
+    connect(&m_placeTimer, &QTimer::timeout, this, &TextReader::notePlace);
+    connect(view, &MyView::pageShown, &m_placeTimer, qOverload<>(&QTimer::start));
+    const Status library = m_places.open();
+    if (!library.isOk()) {
+        // Said once the window is up; reading goes on without the library.
+        const QString why = QString::fromStdString(library.message());
+        QTimer::singleShot(0, this, [this, why] { m_notice->say(tr("The library cannot be used: %1").arg(why), 6000); });
+    }
+    m_recent.load();
+
     loadSettings();
+    updateWelcome();
 }
 
-TextReader::~TextReader() = default;  // saving happens on close requests only
+TextReader::~TextReader() = default;
+
+QString TextReader::caption(const QString &name)
+{
+    return QStringLiteral("Folium - ") + name;
+}
 
 QString TextReader::bookmarkFile() const
 {
@@ -120,9 +154,25 @@ void TextReader::setupMenus()
         return action;
     };
 
+    openFileAction = makeAction("Open...", "folium/fileopen");
+    openFileAction->setShortcut(QKeySequence::Open);
+    connect(openFileAction, &QAction::triggered, this, &TextReader::openFileDialog);
+    fileMenu->addAction(openFileAction);
+
     openAction = makeAction("Open", "folium/fileopen");
     connect(openAction, &QAction::triggered, this, &TextReader::fileOpen);
-    fileMenu->addAction(openAction);
+    browseAction = makeAction("Browse...", "folder");
+    connect(browseAction, &QAction::triggered, this, &TextReader::fileOpen);
+    fileMenu->addAction(browseAction);
+
+    recentMenu = fileMenu->addMenu(tr("Open Recent"));
+    connect(recentMenu, &QMenu::aboutToShow, this, &TextReader::fillRecentMenu);
+
+    libraryAction = makeAction("Library", "folium/bookmark_folder");
+    libraryAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(libraryAction, &QAction::triggered, this, &TextReader::showLibrary);
+    fileMenu->addAction(libraryAction);
+    fileMenu->addSeparator();
 
     backAction = makeAction("goBack", "back");  // connected to the view once it exists
 
@@ -132,16 +182,25 @@ void TextReader::setupMenus()
     settingsAction = makeAction("Settings", "SettingsIcon");
     connect(settingsAction, &QAction::triggered, this, &TextReader::settings);
     fileMenu->addAction(settingsAction);
+    fileMenu->addSeparator();
+
+    quitAction = makeAction("Quit", "close");
+    quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(quitAction, &QAction::triggered, this, &QWidget::close);
+    fileMenu->addAction(quitAction);
 
     addMarkAction = makeAction("Add mark", "folium/bookmark_add");
+    addMarkAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
     connect(addMarkAction, &QAction::triggered, this, &TextReader::addMarkSlot);
     navigationMenu->addAction(addMarkAction);
 
     gotoMarkAction = makeAction("Goto mark", "folium/bookmark_folder");
+    gotoMarkAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     connect(gotoMarkAction, &QAction::triggered, this, &TextReader::gotoMarkSlot);
     navigationMenu->addAction(gotoMarkAction);
 
     saveMarksAction = makeAction("Save marks", "folium/filesave");
+    saveMarksAction->setShortcut(QKeySequence::Save);
     connect(saveMarksAction, &QAction::triggered, this, &TextReader::saveBookmarks);
     navigationMenu->addAction(saveMarksAction);
     navigationMenu->addSeparator();
@@ -150,6 +209,7 @@ void TextReader::setupMenus()
     connect(closeMarksAction, &QAction::triggered, this, &TextReader::closeBookmark);
 
     contentsAction = makeAction("Table of Contents", "folium/contents");
+    contentsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     connect(contentsAction, &QAction::triggered, this, &TextReader::gotoContentsSlot);
     navigationMenu->addAction(contentsAction);
 
@@ -165,6 +225,15 @@ void TextReader::setupMenus()
 
     acceptSettingsAction = makeAction("OK", "OKButton");
     connect(acceptSettingsAction, &QAction::triggered, this, &TextReader::acceptSettings);
+
+    closeLibraryAction = makeAction("Close", "close");
+    connect(closeLibraryAction, &QAction::triggered, this, &TextReader::closeLibrary);
+
+    helpMenu = new QMenu(this);
+    keysAction = makeAction("Keys", "DocsIcon");
+    keysAction->setShortcut(QKeySequence::HelpContents);
+    connect(keysAction, &QAction::triggered, this, &TextReader::showKeys);
+    helpMenu->addAction(keysAction);
 
     menuToolBar = new QToolBar(this);
     menuToolBar->setObjectName(QStringLiteral("menuToolBar"));
@@ -196,6 +265,8 @@ void TextReader::setMainMenu()
     menuBar->addMenu(fileMenu);
     navigationMenu->setTitle(QStringLiteral("Navigation"));
     menuBar->addMenu(navigationMenu);
+    helpMenu->setTitle(QStringLiteral("Help"));
+    menuBar->addMenu(helpMenu);
 }
 
 void TextReader::setBookmarksMenu()
@@ -234,6 +305,13 @@ void TextReader::setFileOpenMenu()
     actionToolBar->addAction(closeFileAction);
 }
 
+void TextReader::setLibraryMenu()
+{
+    menuBar->clear();
+    actionToolBar->clear();
+    actionToolBar->addAction(closeLibraryAction);
+}
+
 void TextReader::showToolbar()
 {
     menuToolBar->show();
@@ -262,7 +340,7 @@ void TextReader::keyPressEvent(QKeyEvent *event)
         toggleFullScreenSlot();
         break;
     case Qt::Key_Escape:
-        if (centralWidget() == bookmarkList || centralWidget() == contentsList)
+        if (centralWidget() == bookmarkList || centralWidget() == contentsList || centralWidget() == libraryPage)
             returnToReading(centralWidget());
         break;
     case Qt::Key_F11:
@@ -302,211 +380,43 @@ void TextReader::focusOutEvent(QFocusEvent *event)
 void TextReader::closeEvent(QCloseEvent *event)
 {
     saveSettings();
+    notePlace();
     if (centralWidget() == view)
         event->accept();
     else
         event->ignore();  // back to reading mode first
 }
 
-// ---- Opening a document -----------------------------------------------------------------------
-
-void TextReader::fileOpen()
+void TextReader::dragEnterEvent(QDragEnterEvent *event)
 {
-    view->hide();
-    setFileOpenMenu();
-    setPage(fileChooser);
-    fileChooser->setFolderList(folderPath);
-    fileChooser->show();
-    fileChooser->setFocus();
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile())
+        event->acceptProposedAction();
 }
 
-void TextReader::fileOpenedSlot()
+void TextReader::dropEvent(QDropEvent *event)
 {
-    filePath = fileChooser->selectedPath;
-    const QFileInfo info(filePath);
-    baseName = info.baseName();
-    folderPath = info.absolutePath();
-    bookmarkList->loadBookmarks(bookmarkFile());
-    contentsList->loadBookmarks(contentsFile());
-    setWindowTitle(Caption + QStringLiteral(" - ") + baseName);
-    returnToReading(fileChooser);
-    Q_EMIT fileOpenSignal(fileChooser->selectedPath);
-    showTitle();
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    if (centralWidget() != view)
+        returnToReading(centralWidget());
+    openDocument(urls.first().toLocalFile());
 }
 
-void TextReader::fileNotOpenedSlot()
+// The welcome page covers the view exactly.
+bool TextReader::eventFilter(QObject *watched, QEvent *event)
 {
-    returnToReading(fileChooser);
+    if (watched == view && event->type() == QEvent::Resize)
+        welcomePage->setGeometry(view->rect());
+    return QMainWindow::eventFilter(watched, event);
 }
 
-// ---- Settings ---------------------------------------------------------------------------------
-
-void TextReader::rotateQuarterTurn()
+void TextReader::showKeys()
 {
-    ReaderSettings settings = view->settings();
-    settings.rotation -= 90;
-    if (settings.rotation < -90)
-        settings.rotation = 180;
-    view->setSettings(settings);
-    Q_EMIT settingsChanged();
-}
-
-void TextReader::loadSettings()
-{
-    Config config(SettingsName, Config::User);
-    if (!config.isValid())
-        return;  // first run: the constructors' defaults stand
-    config.setGroup(SettingsGroup);
-
-    ReaderSettings settings;
-    settings.load(config);
-    ReadingPlace place;
-    place.load(config);
-    view->setSettings(settings);
-    view->setFileName(place.fileName);
-    folderPath = place.folderPath;
-
-    filePath = place.fileName;
-    baseName = QFileInfo(filePath).baseName();
-    bookmarkList->loadBookmarks(bookmarkFile());
-    contentsList->loadBookmarks(contentsFile());
-    setWindowTitle(Caption + QStringLiteral(" - ") + baseName);
-
-    PageStart start = view->pageStart();
-    start.position = place.position;
-    start.paragraph = place.paragraph;
-    start.penColor = place.penColor;
-    start.bold = place.bold;
-    start.italic = place.italic;
-    start.underline = place.underline;
-    view->setPageStart(start);
-    Q_EMIT resumeSignal();
-    showTitle();
-}
-
-// A document that names itself (an HTML title) is called so in the caption; any other by its
-// base name.
-void TextReader::showTitle()
-{
-    const QString title = view->documentTitle();
-    if (!title.isEmpty())
-        setWindowTitle(Caption + QStringLiteral(" - ") + title);
-}
-
-void TextReader::saveSettings()
-{
-    Config config(SettingsName, Config::User);
-    config.setGroup(SettingsGroup);
-    view->settings().save(config);
-    const PageStart &start = view->pageStart();
-    ReadingPlace place;
-    place.fileName = view->fileName();
-    place.folderPath = folderPath;
-    place.position = start.position;
-    place.paragraph = start.paragraph;
-    place.penColor = start.penColor;
-    place.bold = start.bold;
-    place.italic = start.italic;
-    place.underline = start.underline;
-    place.save(config);
-}
-
-void TextReader::settings()
-{
-    settingsDialog->setValues(view->settings());
-    settingsDialog->setDetectedEncoding(view->documentOpen() && view->settings().encodingName == Document::Automatic
-                                            ? view->document().encodingShown()
-                                            : QString());
-    view->hide();
-    setSettingsMenu();
-    setPage(settingsDialog);
-    settingsDialog->show();
-    settingsDialog->setFocus();
-}
-
-void TextReader::acceptSettings()
-{
-    settingsDialog->acceptChanges();
-    view->applySettings(settingsDialog->values());
-    closeSettings();
-}
-
-void TextReader::closeSettings()
-{
-    returnToReading(settingsDialog);
-}
-
-// ---- Bookmarks and contents -------------------------------------------------------------------
-
-void TextReader::gotoMarkSlot()
-{
-    view->hide();
-    setBookmarksMenu();
-    setPage(bookmarkList);
-    bookmarkList->fontName = view->settings().fontName;
-    bookmarkList->show();
-    bookmarkList->setFocus();
-}
-
-void TextReader::gotoContentsSlot()
-{
-    view->hide();
-    setContentsMenu();
-    setPage(contentsList);
-    contentsList->fontName = view->settings().fontName;
-    contentsList->show();
-    contentsList->setFocus();
-}
-
-void TextReader::addMarkSlot()
-{
-    if (view->documentOpen())
-        bookmarkList->addBookmark(view->getBookmarkName(), view->pageStart().position, view->getPageNumber(),
-                                  view->pageStart().paragraph);
-    view->setFocus();  // the list takes the mark; it reaches the file only through "Save marks"
-}
-
-void TextReader::gotBookmark()
-{
-    returnToReading(bookmarkList);
-    if (bookmarkList->hasSelection) {
-        PageStart start = view->pageStart();
-        start.position = bookmarkList->selectedPosition;
-        start.paragraph = bookmarkList->selectedParagraph;
-        view->setPageStart(start);
-        Q_EMIT resumeSignal();
-    }
-}
-
-void TextReader::gotContents()
-{
-    returnToReading(contentsList);
-    if (contentsList->hasSelection) {
-        PageStart start = view->pageStart();
-        start.position = contentsList->selectedPosition;
-        start.paragraph = contentsList->selectedParagraph;
-        view->setPageStart(start);
-        Q_EMIT resumeSignal();
-    }
-}
-
-void TextReader::closeBookmark()
-{
-    returnToReading(bookmarkList);
-}
-
-void TextReader::closeContents()
-{
-    returnToReading(contentsList);
-}
-
-void TextReader::saveBookmarks()
-{
-    bookmarkList->saveBookmarks(bookmarkFile());
-}
-
-void TextReader::generateContents()
-{
-    view->generateContents(contentsFile());
-    contentsList->loadBookmarks(contentsFile());
+    auto *box = new QMessageBox(QMessageBox::NoIcon, tr("Keys"), keysText(), QMessageBox::Close, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
 }

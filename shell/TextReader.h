@@ -1,28 +1,37 @@
 #pragma once
 
+#include "ReadingPlaces.h"
+#include "RecentDocuments.h"
+
 #include <QMainWindow>
 #include <QString>
+#include <QTimer>
 
 class Bookmarks;
 class GetFileName;
+class LibraryPage;
 class MyView;
+class Notice;
 class QAction;
 class QMenu;
 class QMenuBar;
 class QToolBar;
 class SettingsDlg;
+class WelcomePage;
 
-// The reader's one window. Exactly one of the reading view, the file chooser, the settings page
-// and the two lists is its central widget; that choice is the mode, and each mode has its own
-// menu bar and tool bar content. The settings are read once here at start and written on every
-// close request; the window closes only in reading mode.
+// The reader's one window. Exactly one of the reading view, the file chooser, the settings page,
+// the two lists and the library is its central widget; that choice is the mode, and each mode has
+// its own menu bar and tool bar content. The settings are read once here at start and written on
+// every close request; the window closes only in reading mode. Every book opened keeps its place
+// in the library; while no document is open a welcome page covers the view.
 class TextReader : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    explicit TextReader(QWidget *parent = nullptr, const char *name = nullptr,
-                        Qt::WindowFlags flags = {});
+    // `document`, when given, is opened instead of the last document of the settings.
+    explicit TextReader(QWidget *parent = nullptr, const char *name = nullptr, Qt::WindowFlags flags = {},
+                        const QString &document = QString());
     ~TextReader() override;
 
     // All widgets and actions are children of the window.
@@ -31,13 +40,22 @@ public:
     Bookmarks *contentsList = nullptr;
     GetFileName *fileChooser = nullptr;
     SettingsDlg *settingsDialog = nullptr;
+    LibraryPage *libraryPage = nullptr;
+    WelcomePage *welcomePage = nullptr;  // over the view while no document is open
     QAction *backAction = nullptr;
     QMenu *fileMenu = nullptr;
+    QMenu *recentMenu = nullptr;
     QMenu *navigationMenu = nullptr;
+    QMenu *helpMenu = nullptr;
     QMenuBar *menuBar = nullptr;  // lives in menuToolBar, not in the window's own menu bar slot
     QToolBar *menuToolBar = nullptr;
     QToolBar *actionToolBar = nullptr;  // the current mode's buttons
-    QAction *openAction = nullptr;
+    QAction *openAction = nullptr;      // the reader's own file chooser ("Open"; File > Browse...)
+    QAction *openFileAction = nullptr;  // the desktop's file dialog (File > Open..., Ctrl+O)
+    QAction *browseAction = nullptr;
+    QAction *libraryAction = nullptr;
+    QAction *quitAction = nullptr;
+    QAction *keysAction = nullptr;
     QAction *settingsAction = nullptr;
     QAction *addMarkAction = nullptr;
     QAction *gotoMarkAction = nullptr;
@@ -49,6 +67,7 @@ public:
     QAction *closeSettingsAction = nullptr;
     QAction *acceptSettingsAction = nullptr;
     QAction *closeFileAction = nullptr;
+    QAction *closeLibraryAction = nullptr;
     bool fullScreen = false;
     QString folderPath;  // folder of the current document, where "Open" starts
     QString filePath;    // the current document as chosen or restored
@@ -57,6 +76,8 @@ public:
     // Companion files of the current document.
     QString bookmarkFile() const;
     QString contentsFile() const;
+    const RecentDocuments &recent() const { return m_recent; }
+    ReadingPlaces &places() { return m_places; }
 
 Q_SIGNALS:
     void fileOpenSignal(const QString &path);
@@ -64,10 +85,16 @@ Q_SIGNALS:
     void resumeSignal();
 
 public Q_SLOTS:
-    // Opening a document.
+    // Opening a document: from the chooser, the desktop's dialog, the recent list, the library, a
+    // drop or the command line. The book comes back at its place.
+    void openDocument(const QString &path);
     void fileOpen();
+    void openFileDialog();
     void fileOpenedSlot();
     void fileNotOpenedSlot();
+    void showLibrary();
+    void closeLibrary();
+    void showKeys();
 
     // Settings.
     void settings();
@@ -94,6 +121,7 @@ public Q_SLOTS:
     void setContentsMenu();
     void setSettingsMenu();
     void setFileOpenMenu();
+    void setLibraryMenu();
     void showToolbar();
     void hideToolbar();
 
@@ -103,6 +131,9 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Puts `page` in the middle of the window; the page it replaces stays a hidden child.
@@ -112,4 +143,17 @@ private:
     // R: the rotation steps 180, 90, 0, -90 and round again; the page is laid out anew.
     void rotateQuarterTurn();
     void showTitle();
+    // "Folium", or "Folium - name".
+    static QString caption(const QString &name);
+    void takeDocument(const QString &path);
+    void notePlace();
+    void updateWelcome();
+    void fillRecentMenu();
+    void firstStart();
+
+    RecentDocuments m_recent;
+    ReadingPlaces m_places;
+    Notice *m_notice = nullptr;
+    QTimer m_placeTimer;  // notes the place a moment after the page changed
+    QString m_startDocument;
 };

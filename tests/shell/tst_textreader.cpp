@@ -1,15 +1,18 @@
 // The main window through its real widgets: modes, the close rule, the settings file across
-// restarts, rotation, settings that reopen the document only when they must, and the bookmark and
-// contents commands.
+// restarts, rotation, settings that reopen the document only when they must, the bookmark and
+// contents commands, and the desktop's ways of opening books and keeping their places.
 #include "Bookmarks.h"
 #include "Config.h"
 #include "FileDialog.h"
+#include "KeysHelp.h"
 #include "MyView.h"
+#include "Notice.h"
 #include "PalmBuilder.h"
 #include "SettingsDlg.h"
 #include "TestFiles.h"
 #include "TextReader.h"
 #include "UserMessages.h"
+#include "WelcomePage.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -17,12 +20,14 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPointer>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <QWheelEvent>
 #include <memory>
 #include <sys/stat.h>
 
@@ -58,10 +63,13 @@ class tst_TextReader : public QObject
     QString settingsFile() const { return Config::userFilePath(QStringLiteral("Folium")); }
     QString writeDoc(const QString &name, const QByteArray &b) { return m_root->write("docs/" + name, b); }
 
-    TextReader *start()
+    QString noticeText() const { return m_window->findChild<Notice *>()->text(); }
+
+    // `document`: as if named on the command line.
+    TextReader *start(const QString &document = QString())
     {
         m_window.reset();
-        m_window = std::make_unique<TextReader>(nullptr, nullptr, Qt::Window);
+        m_window = std::make_unique<TextReader>(nullptr, nullptr, Qt::Window, document);
         m_window->activateWindow();
         if (!QTest::qWaitForWindowActive(m_window.get()))
             qWarning("the window did not become active");
@@ -76,6 +84,13 @@ class tst_TextReader : public QObject
                           + "\nFolderpath=" + QFileInfo(doc).absolutePath().toUtf8()
                           + "\nPosition=0\nParagraph=true\nRotation=" + QByteArray::number(rotation)
                           + "\nIndent=8\nMargin=4\nSpacing=2\nScroll=100\n");
+    }
+
+    void wheel(int delta)
+    {
+        QWheelEvent event(QPointF(20, 20), QPointF(20, 20), QPoint(), QPoint(0, delta), Qt::NoButton, {},
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(m_window->view, &event);
     }
 
     void click(QAction *action)
@@ -133,6 +148,7 @@ private Q_SLOTS:
         QDir().mkpath(home());
         qputenv("HOME", QFile::encodeName(home()));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_root->filePath(QStringLiteral("config"))));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_root->filePath(QStringLiteral("data"))));
         m_warnings.clear();
     }
 
@@ -218,14 +234,33 @@ private Q_SLOTS:
         }
     }
 
-    // No settings file: an empty window that writes every key on closing, positions past 4 GB whole.
+    // No settings file: a welcome page over an empty view, and a preset for a desktop written at
+    // once; a later start keeps what the file says, and a key missing from it keeps its old
+    // default. Every key is written on closing, positions past 4 GB whole.
     void firstRun()
     {
         TextReader *w = start();
         QCOMPARE(w->windowTitle(), QStringLiteral("Folium"));
         QVERIFY(!w->view->documentOpen());
+        QVERIFY(w->welcomePage->isVisible());
+        {
+            QSettings preset(settingsFile(), QSettings::IniFormat);
+            QCOMPARE(preset.value("Global/Fontsize").toInt(), 18);
+            QCOMPARE(preset.value("Global/Bold").toString(), QStringLiteral("false"));
+            QVERIFY(preset.value("Global/Margin").toInt() >= 24);
+            QCOMPARE(preset.value("Global/MaxLineWidth").toInt(), 40);
+            QCOMPARE(preset.value("Global/StripNLinHtml").toString(), QStringLiteral("true"));
+            QCOMPARE(preset.value("Global/Encoding").toString(), QStringLiteral("Automatic"));
+            QCOMPARE(preset.value("Global/ClassicBar").toString(), QStringLiteral("false"));
+            preset.setValue("Global/Fontsize", 15);
+            preset.remove("Global/ClassicBar");  // as in a file from before the desktop look
+            preset.remove("Global/MaxLineWidth");
+        }
+        w = start();
+        QCOMPARE(w->view->settings().fontSize, 15);
+        QVERIFY(w->view->settings().classicBar);
+        QCOMPARE(w->view->settings().maxLineWidth, 0);
         checkReadingMode();
-        QVERIFY(!QFile::exists(settingsFile()));  // reading writes nothing
         PageStart start = w->view->pageStart();
         start.position = qint64(5) << 32;
         w->view->setPageStart(start);
@@ -322,8 +357,9 @@ private Q_SLOTS:
         QCOMPARE(w->view->pageStart().position, page);
     }
 
-    // A mark reaches the file only through "Save marks"; chosen from the list, in the same run or
-    // after a restart, it brings back exactly its page.
+    // A mark reaches its file as soon as it is added, with a word of confirmation, and "Save
+    // marks" writes the same; chosen from the list, in the same run or after a restart, it brings
+    // back exactly its page.
     void marks()
     {
         settingsFor(writeDoc(QStringLiteral("novel.txt"), novelText()));
@@ -337,7 +373,9 @@ private Q_SLOTS:
                                + QByteArray::number(w->view->getPageNumber()) + '\n'
                                + QByteArray::number(marked.position) + '\n' + (marked.paragraph ? "1\n" : "0\n");
         click(w->addMarkAction);
-        QVERIFY(!QFile::exists(bkm));
+        QCOMPARE(readFile(bkm), saved);
+        QCOMPARE(noticeText(), QStringLiteral("Added mark: ") + w->view->getBookmarkName().trimmed());
+        QFile::remove(bkm);
         clickNavigation(w->saveMarksAction);
         QCOMPARE(readFile(bkm), saved);
 
@@ -382,6 +420,112 @@ private Q_SLOTS:
         tap(w->contentsList->entryList, w->contentsList->entryList->topLevelItem(1));
         checkReadingMode();
         QCOMPARE(w->view->pageStart().position, two);
+    }
+
+    // Books opened in turn from the command line each come back at their own page, after a restart
+    // too and when moved; the settings keep naming the last document as before.
+    void everyBookKeepsItsPlace()
+    {
+        const QString a = writeDoc(QStringLiteral("a.txt"), novelText());
+        const QString b = writeDoc(QStringLiteral("b.txt"), novelText() + "The end.\n");
+        TextReader *w = start(a);
+        QCOMPARE(w->view->fileName(), a);
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(w->view, Qt::Key_PageDown);
+        const qint64 placeA = w->view->pageStart().position;
+        w->openDocument(b);
+        QCOMPARE(w->view->pageStart().position, qint64(0));
+        wheel(-240);
+        const qint64 placeB = w->view->pageStart().position;
+        QVERIFY(placeA > 0 && placeB > 0 && placeB != placeA);
+        w->openDocument(a);
+        QCOMPARE(w->view->pageStart().position, placeA);
+        QVERIFY(w->close());
+
+        w = start(b);
+        QCOMPARE(w->view->pageStart().position, placeB);
+        QCOMPARE(w->recent().paths(), (QStringList{b, a}));
+        const QString moved = m_root->filePath(QStringLiteral("docs/moved.txt"));
+        QVERIFY(QFile::rename(a, moved));
+        w->openDocument(moved);
+        QCOMPARE(w->view->pageStart().position, placeA);
+        QVERIFY(w->close());
+        QCOMPARE(QSettings(settingsFile(), QSettings::IniFormat).value("Global/File").toString(), moved);
+        QCOMPARE(QSettings(settingsFile(), QSettings::IniFormat).value("Global/Position").toLongLong(), placeA);
+    }
+
+    // Opening costs the same for any size: a large text named by a settings file that has only its
+    // name and place fits about a page of lines, whether restored at its start or its middle.
+    void largeDocumentOpensCheaply()
+    {
+        const QByteArray big = novelText().repeated(1000);
+        const QString doc = writeDoc(QStringLiteral("big.txt"), big);
+        for (const qint64 position : {qint64(0), qint64(big.size() / 2)}) {
+            m_root->write(QStringLiteral("config/Folium.conf"),
+                          "[Global]\nFile=" + doc.toUtf8() + "\nPosition=" + QByteArray::number(position) + '\n');
+            TextReader *w = start();
+            QCOMPARE(w->view->pageStart().position, position);
+            QVERIFY2(w->view->fitterCalls() < 1000, qPrintable(QString::number(w->view->fitterCalls())));
+        }
+    }
+
+    // A dropped file opens and the welcome page goes; a dropped folder is refused with a word and
+    // the book stays open.
+    void drops()
+    {
+        const QString doc = writeDoc(QStringLiteral("dropped.txt"), novelText());
+        TextReader *w = start();
+        QVERIFY(w->welcomePage->isVisible());
+        auto drop = [w](const QString &path) {
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(path)});
+            QDragEnterEvent enter(QPoint(40, 40), Qt::CopyAction, &mime, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(w, &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent dropped(QPointF(40, 40), Qt::CopyAction, &mime, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(w, &dropped);
+        };
+        drop(doc);
+        QCOMPARE(w->view->fileName(), doc);
+        QVERIFY(!w->welcomePage->isVisible());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Folium - dropped"));
+        drop(m_root->filePath(QStringLiteral("docs")));
+        QVERIFY(noticeText().contains(QStringLiteral("is not a file that can be read")));
+        QCOMPARE(w->view->fileName(), doc);
+    }
+
+    // A library file that is no database: said once the window is up, left as it was, and books
+    // still open and page.
+    void damagedLibraryIsNoObstacle()
+    {
+        const QByteArray junk = QByteArray("this is not a database\n").repeated(200);
+        const QString library = m_root->write(QStringLiteral("data/folium/library.sqlite"), junk);
+        settingsFor(writeDoc(QStringLiteral("novel.txt"), novelText()));
+        TextReader *w = start();
+        QTRY_VERIFY(noticeText().startsWith(QStringLiteral("The library cannot be used")));
+        QVERIFY(w->view->documentOpen());
+        QTest::keyClick(w->view, Qt::Key_PageDown);
+        QVERIFY(w->view->pageStart().position > 0);
+        w->openDocument(writeDoc(QStringLiteral("other.txt"), "other words\n"));
+        QVERIFY(w->view->pageWords().count() == 2);
+        QVERIFY(w->close());
+        QCOMPARE(readFile(library), junk);
+    }
+
+    // Help > Keys lists every shortcut a menu entry has.
+    void keysHelpListsEveryShortcut()
+    {
+        TextReader *w = start();
+        const QString keys = keysText();
+        int shortcuts = 0;
+        for (const QAction *action : w->findChildren<QAction *>()) {
+            if (action->shortcut().isEmpty())
+                continue;
+            ++shortcuts;
+            const QString key = action->shortcut().toString(QKeySequence::PortableText);
+            QVERIFY2(keys.contains(key), qPrintable(key));
+        }
+        QVERIFY(shortcuts >= 8);
     }
 };
 
