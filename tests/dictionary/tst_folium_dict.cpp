@@ -66,24 +66,41 @@ TEST(Tool, BuildsLooksUpAndImportsDictd)
     EXPECT_NE(run(tmp, {"info", tmp.file("o")}).out.find("name\tTest Dictionary\n"), std::string::npos);
 }
 
-// A FIFO once blocked open() for ever; a folder or FIFO is refused at once, as input of every command.
-TEST(Tool, RefusesWhatIsNotARegularFileWithoutBlocking)
+// A FIFO once blocked open() for ever: a folder or FIFO is refused at once, as input of every
+// command. rewrite once named OUT for a fault in IN, and build named OUT for an empty list.
+TEST(Tool, FailuresNameTheFileAtFaultWithoutBlocking)
 {
     TempDir tmp;
-    const std::string fifo = tmp.file("fifo"), folder = tmp.path, out = tmp.file("out");
+    const std::string fifo = tmp.file("fifo"), folder = tmp.path, out = tmp.file("out"), body = tmp.file("body");
+    const std::string notRegular = "not a regular file";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     writeFile(tmp.file("index"), "a\tA\tB\n");
-    writeFile(tmp.file("body"), "a");
-    const std::vector<std::vector<std::string>> cases = {
-        {"lookup", fifo, "x"}, {"info", fifo}, {"rewrite", fifo, out}, {"build", fifo, out},
-        {"import-dictd", fifo, tmp.file("body"), out}, {"import-dictd", tmp.file("index"), fifo, out},
-        {"lookup", folder, "x"}, {"build", folder, out}};
-    for (const auto &args : cases) {
-        const Result r = run(tmp, args);
-        const std::string &named = args[1] == fifo || args[1] == folder ? args[1] : args[2];
-        EXPECT_EQ(r.err, "folium-dict: " + named + ": not a regular file\n") << args[0] << " " << args[1];
+    writeFile(body, "a");
+    const RawDict tooLong{{{"max-entry-length", "20"}}, {{"short", "ok"}, {"long", std::string(40, 's')}}};
+    writeFile(tmp.file("long.dic"), tooLong.bytes());
+    writeFile(tmp.file("good.dic"), RawDict{{}, {{"a", "b"}}}.bytes());
+    writeFile(tmp.file("empty.tsv"), "\n\n");
+    const struct {
+        std::vector<std::string> args;
+        std::string named, message;
+    } cases[] = {
+        {{"lookup", fifo, "x"}, fifo, notRegular}, {{"info", fifo}, fifo, notRegular},
+        {{"rewrite", fifo, out}, fifo, notRegular}, {{"build", fifo, out}, fifo, notRegular},
+        {{"import-dictd", fifo, body, out}, fifo, notRegular},
+        {{"import-dictd", tmp.file("index"), fifo, out}, fifo, notRegular},
+        {{"lookup", folder, "x"}, folder, notRegular}, {{"build", folder, out}, folder, notRegular},
+        {{"rewrite", tmp.file("long.dic"), out}, tmp.file("long.dic"), "entry too long"},
+        {{"rewrite", tmp.file("good.dic"), tmp.file("no/out")}, tmp.file("no/out"), strerror(ENOENT)},
+        {{"rewrite", tmp.file("good.dic"), tmp.file("good.dic")}, tmp.file("good.dic"),
+         "cannot rewrite a dictionary onto itself"},
+        {{"build", tmp.file("empty.tsv"), out}, tmp.file("empty.tsv"), "no entries"},
+    };
+    for (const auto &c : cases) {
+        const Result r = run(tmp, c.args);
+        EXPECT_EQ(r.err, "folium-dict: " + c.named + ": " + c.message + "\n") << c.args[0] << " " << c.args[1];
         EXPECT_EQ(r.status, 1);
     }
+    EXPECT_NE(access(out.c_str(), F_OK), 0);
 }
 
 // An index naming a 1 MiB text 3000 times, a gzip text that inflates to 512 MiB and an entry
@@ -121,30 +138,4 @@ TEST(Tool, HostileDictdInputsStayInBoundedMemory)
     }
     EXPECT_EQ(run(tmp, {"lookup", tmp.file("out"), "end"}).out,
               "exact\tend\t{s}{ss}" + std::string(100, 'a') + "{/ss}{/s}\n");
-}
-
-// rewrite once named OUT for a fault in IN, and build named OUT for an empty list.
-TEST(Tool, MessagesNameTheFileAtFault)
-{
-    TempDir tmp;
-    const RawDict tooLong{{{"max-entry-length", "20"}}, {{"short", "ok"}, {"long", std::string(40, 's')}}};
-    writeFile(tmp.file("long.dic"), tooLong.bytes());
-    writeFile(tmp.file("good.dic"), RawDict{{}, {{"a", "b"}}}.bytes());
-    writeFile(tmp.file("empty.tsv"), "\n\n");
-    const struct {
-        std::vector<std::string> args;
-        std::string named, message;
-    } cases[] = {
-        {{"rewrite", tmp.file("long.dic"), tmp.file("out")}, tmp.file("long.dic"), "entry too long"},
-        {{"rewrite", tmp.file("good.dic"), tmp.file("no/out")}, tmp.file("no/out"), strerror(ENOENT)},
-        {{"rewrite", tmp.file("good.dic"), tmp.file("good.dic")}, tmp.file("good.dic"),
-         "cannot rewrite a dictionary onto itself"},
-        {{"build", tmp.file("empty.tsv"), tmp.file("out")}, tmp.file("empty.tsv"), "no entries"},
-    };
-    for (const auto &c : cases) {
-        const Result r = run(tmp, c.args);
-        EXPECT_EQ(r.err, "folium-dict: " + c.named + ": " + c.message + "\n");
-        EXPECT_EQ(r.status, 1);
-    }
-    EXPECT_NE(access(tmp.file("out").c_str(), F_OK), 0);
 }

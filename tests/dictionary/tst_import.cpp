@@ -10,8 +10,6 @@
 #include <zlib.h>
 
 namespace {
-using Entries = std::vector<std::pair<std::string, std::string>>;
-
 std::string repeated(const std::string &s, int n)
 {
     std::string out;
@@ -20,27 +18,14 @@ std::string repeated(const std::string &s, int n)
     return out;
 }
 
-int openFile(const std::string &path)
+// `bytes` in a new file at `path` (gzip-compressed when `gzip`), open for reading and writing.
+int fileWith(const std::string &path, const std::string &bytes, bool gzip = false)
 {
-    return ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-}
-
-void writeGzip(const std::string &path, const std::string &bytes)
-{
-    gzFile f = gzopen(path.c_str(), "wb1");
-    gzwrite(f, bytes.data(), unsigned(bytes.size()));
-    gzclose(f);
-}
-
-Entries entriesOf(const std::string &path, std::string *name = nullptr)
-{
-    auto d = openDict(path);
-    Entries out;
-    for (bool ok = d->getError().empty() && d->firstEntry(); ok; ok = d->nextEntry())
-        out.push_back({d->getWord(), d->getSense()});
-    if (name)
-        *name = d->getName();
-    return out;
+    if (gzFile f = gzip ? gzopen(path.c_str(), "wb1") : nullptr)
+        gzwrite(f, bytes.data(), unsigned(bytes.size())), gzclose(f);
+    else
+        writeFile(path, bytes);
+    return ::open(path.c_str(), O_RDWR | O_CLOEXEC);
 }
 
 struct Imported {
@@ -50,13 +35,10 @@ struct Imported {
 };
 
 Imported importDictd(const TempDir &tmp, const std::string &index, const std::string &body, bool gzip,
-                const std::string &id = "", const dictimport::Limits &limits = {})
+                     const std::string &id = "", const dictimport::Limits &limits = {})
 {
-    writeFile(tmp.file("index"), index);
-    gzip ? writeGzip(tmp.file("body"), body) : writeFile(tmp.file("body"), body);
-    const int in = ::open(tmp.file("index").c_str(), O_RDONLY);
-    const int text = ::open(tmp.file("body").c_str(), O_RDONLY);
-    const int scratch = openFile(tmp.file("scratch")), out = openFile(tmp.file("out"));
+    const int in = fileWith(tmp.file("index"), index), text = fileWith(tmp.file("body"), body, gzip);
+    const int scratch = fileWith(tmp.file("scratch"), ""), out = fileWith(tmp.file("out"), "");
     Imported r{dictimport::importDictd(in, text, scratch, id, out, limits), {}, {}};
     for (int fd : {in, text, scratch, out})
         ::close(fd);
@@ -66,11 +48,9 @@ Imported importDictd(const TempDir &tmp, const std::string &index, const std::st
 
 Imported importTsv(const TempDir &tmp, const std::string &tsv, const dictimport::Limits &limits = {})
 {
-    writeFile(tmp.file("tsv"), tsv);
-    const int in = ::open(tmp.file("tsv").c_str(), O_RDONLY), out = openFile(tmp.file("out"));
+    const int in = fileWith(tmp.file("tsv"), tsv), out = fileWith(tmp.file("out"), "");
     Imported r{dictimport::importTsv(in, "", out, limits), {}, {}};
-    ::close(in);
-    ::close(out);
+    ::close(in), ::close(out);
     r.entries = entriesOf(tmp.file("out"));
     return r;
 }
@@ -131,13 +111,25 @@ TEST(DictdImport, AgreesWithReadingTheWholeTextInIndexOrder)
     EXPECT_EQ(importDictd(tmp, index, body, true, "Given").name, "Given");
 }
 
-TEST(DictdImport, BoundsAndDamageFailOnTheRightFileAndLine)
+// Lines with a final CR, empty lines, escapes and a last line without LF become entries in file
+// order.
+TEST(TsvImport, LinesBecomeEntriesInFileOrder)
+{
+    TempDir tmp;
+    const Imported good = importTsv(tmp, "pear\tfruit\r\n\nApple\ta\\nb\\\\c\\x\r\nz\t");
+    ASSERT_TRUE(good.outcome.status.isOk());
+    EXPECT_EQ(good.entries, (Entries{{"pear", "fruit"}, {"Apple", "a\nb\\c\\x"}, {"z", ""}}));
+}
+
+// Every bound and damage fails naming the file and line at fault: a dictd index or text past a
+// limit or not gzip after all; a TSV line without a tab, with a NUL or too long.
+TEST(Import, BoundsAndDamageFailOnTheRightFileAndLine)
 {
     using dictimport::Source;
-    const dictimport::Limits small{4096, 10000, 1 << 20};
+    const dictimport::Limits small{4096, 10000, 1 << 20}, tsv{64, 10000, 1000};
     const std::string gzipJunk = std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10) + "not deflate at all";
     const struct {
-        std::string index, body;
+        std::string index, body; // body "TSV": the index is a word list
         dictimport::Limits limits;
         Source source;
         long line;
@@ -154,38 +146,19 @@ TEST(DictdImport, BoundsAndDamageFailOnTheRightFileAndLine)
         {"a\tA\tB\n", gzipJunk, small, Source::Body, 0, "cannot read"},
         {"a\tA\n\tB\tB\n" + std::string(70000, 'w') + "\tA\tB\nfar\tBAAA\tB\n", "x", small, Source::List, 0,
          "no entries"},
+        {"a\tb\nno tab\n", "TSV", tsv, Source::List, 2, "no tab between word and sense"},
+        {std::string("a\tb\0c\n", 6), "TSV", tsv, Source::List, 1, "NUL byte in word or sense"},
+        {"a\tb\n\n" + std::string(65, 'x') + "\n", "TSV", tsv, Source::List, 3, "line longer than 64 bytes"},
+        {"\r\n\n", "TSV", tsv, Source::List, 0, "no entries"},
+        {repeated("w\tx\n", 30), "TSV", tsv, Source::List, 21, // 49 bytes held a word
+         "more words than 1000 bytes of memory hold"},
     };
     TempDir tmp;
     for (const auto &c : cases) {
-        const dictimport::Outcome o = importDictd(tmp, c.index, c.body, false, "", c.limits).outcome;
+        const dictimport::Outcome o = c.body == "TSV" ? importTsv(tmp, c.index, c.limits).outcome
+                                                      : importDictd(tmp, c.index, c.body, false, "", c.limits).outcome;
         EXPECT_EQ(o.status.message().compare(0, c.message.size(), c.message) ? o.status.message() : c.message,
                   c.message);
         EXPECT_TRUE(o.faultIn == c.source && o.line == c.line) << c.message << " at line " << o.line;
-    }
-}
-
-// Lines with a final CR, empty lines, escapes and a last line without LF become entries in file
-// order; a line without a tab, with a NUL or too long fails naming its line.
-TEST(TsvImport, LinesBecomeEntriesOrFailNamingTheirLine)
-{
-    TempDir tmp;
-    const Imported good = importTsv(tmp, "pear\tfruit\r\n\nApple\ta\\nb\\\\c\\x\r\nz\t");
-    ASSERT_TRUE(good.outcome.status.isOk());
-    EXPECT_EQ(good.entries, (Entries{{"pear", "fruit"}, {"Apple", "a\nb\\c\\x"}, {"z", ""}}));
-    const dictimport::Limits small{64, 10000, 1000};
-    const struct {
-        std::string tsv, message;
-        long line;
-    } cases[] = {
-        {"a\tb\nno tab\n", "no tab between word and sense", 2},
-        {std::string("a\tb\0c\n", 6), "NUL byte in word or sense", 1},
-        {"a\tb\n\n" + std::string(65, 'x') + "\n", "line longer than 64 bytes", 3},
-        {"\r\n\n", "no entries", 0},
-        {repeated("w\tx\n", 30), "more words than 1000 bytes of memory hold", 21}, // 49 bytes held a word
-    };
-    for (const auto &c : cases) {
-        const dictimport::Outcome o = importTsv(tmp, c.tsv, small).outcome;
-        EXPECT_EQ(o.status.message(), c.message);
-        EXPECT_TRUE(o.faultIn == dictimport::Source::List && o.line == c.line) << c.message;
     }
 }

@@ -1,41 +1,21 @@
-// Opens the input as a dictionary file and searches and walks it.
+// Fuzz target: the input as a dictionary file, opened, searched and walked.
+#include "FuzzInput.h"
 #include "dictionary.h"
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
-#include <string>
-#include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static std::string path = [] {
-        char tmpl[] = "/tmp/folium-fuzz-dict-XXXXXX";
-        int fd = mkstemp(tmpl);
-        if (fd >= 0)
-            close(fd);
-        return std::string(tmpl);
-    }();
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return 0;
-    if (size > 0)
-        std::fwrite(data, 1, size, f);
-    std::fclose(f);
-
-    std::unique_ptr<Dictionary> d(Dictionary::create(path.c_str()));
+    static const int file = memoryFile("dictionary");
+    refill(file, data, size);
+    std::unique_ptr<Dictionary> d(Dictionary::create(pathOf(file).c_str()));
     bool prefix = false;
     for (const char *w : {"apple", "PEAR", "m", "", "zzzz", "e-mail", "\xc3\xa9t\xc3\xa9"}) {
         d->findEntry(w, prefix);
         d->getSense();
     }
-    int steps = 0;
-    if (d->firstEntry()) {
+    for (int steps = 0; steps < 200 && (steps ? d->nextEntry() : d->firstEntry()); ++steps)
         d->getSense();
-        while (d->nextEntry() && ++steps < 200)
-            d->getSense();
-    }
     d->lastEntry();
     d->getSense();
     d->randomEntry();

@@ -3,88 +3,44 @@
 // file and grow with every read, characters must be Unicode scalar values, and outside Codec mode
 // a character read again from where it started must come out the same.
 // An odd first byte puts the rest of the input across the end of the reader's first window.
-#include "FileIo.h"
+#include "FuzzInput.h"
 #include "PositionedReader.h"
 #include "toUnicode.h"
 
-#include <QFile>
 #include <QStringList>
 #include <QTextCodec>
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-#include <unistd.h>
+#include <algorithm>
 #include <vector>
 
 namespace {
 
-constexpr qint64 WindowSize = 64 * 1024;  // the reader's window
-constexpr int MostCharactersPerByte = 8;  // a codec's output for one byte, in a generous bound
+using Mode = PositionedReader::Mode;
+constexpr qint64 WindowSize = 64 * 1024; // the reader's window
+constexpr int MostCharactersPerByte = 8; // a codec's output for one byte, in a generous bound
 
-void check(bool condition)
+struct Decoding
 {
-    if (!condition)
-        __builtin_trap();
-}
-
-bool isScalarValue(char32_t c)
-{
-    return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
-}
-
-// Opens a reader on a new file holding `bytes`, in memory where the system has a place for it. The
-// file is gone again once the reader has it open, so no run leaves files behind.
-void openOn(PositionedReader &reader, const std::string &bytes)
-{
-    static const bool inMemory = ::access("/dev/shm", W_OK) == 0;
-    std::string path = std::string(inMemory ? "/dev/shm" : "/tmp") + "/positioned_reader_fuzz_XXXXXX";
-    const int fd = ::mkstemp(path.data());
-    check(fd >= 0);
-    const bool written = fileio::writeAll(fd, bytes.data(), bytes.size());
-    ::close(fd);
-    const bool opened = written && reader.open(QFile::decodeName(path.c_str())).isOk();
-    ::unlink(path.c_str());
-    check(opened && reader.size() == qint64(bytes.size()));
-}
-
-enum class Decoding { Utf8, Utf16LE, Utf16BE, CodePage, ShiftJis, Gb18030 };
+    Mode mode; // Bytes: through one of the built-in tables
+    const char *codec; // for Codec mode
+};
 
 // One reader goes through all decodings in turn: a mode change must leave nothing behind.
-void readThrough(PositionedReader &reader, Decoding decoding, qint64 from, unsigned char selector)
+void readThrough(PositionedReader &reader, const Decoding &decoding, qint64 from, unsigned char selector)
 {
+    static const QStringList tables = toUnicode::getCodecList().split(QLatin1Char(','));
     const qint64 size = reader.size();
     toUnicode table;
-    switch (decoding) {
-    case Decoding::Utf8:
-        reader.setMode(PositionedReader::Mode::Utf8);
-        break;
-    case Decoding::Utf16LE:
-        reader.setMode(PositionedReader::Mode::Utf16LE);
-        break;
-    case Decoding::Utf16BE:
-        reader.setMode(PositionedReader::Mode::Utf16BE);
-        break;
-    case Decoding::CodePage:
-        reader.setMode(PositionedReader::Mode::Bytes);
-        static const QStringList tables = toUnicode::getCodecList().split(QLatin1Char(','));
+    if (decoding.codec)
+        reader.setCodec(QTextCodec::codecForName(decoding.codec));
+    else
+        reader.setMode(decoding.mode);
+    if (decoding.mode == Mode::Bytes) {
         table.setCodec(tables.at(selector % tables.size()));
         check(table.index() >= 0);
-        break;
-    case Decoding::ShiftJis: {
-        static QTextCodec *const shiftJis = QTextCodec::codecForName("Shift_JIS");
-        reader.setCodec(shiftJis);
-        break;
     }
-    case Decoding::Gb18030: {
-        static QTextCodec *const gb18030 = QTextCodec::codecForName("GB18030");
-        reader.setCodec(gb18030);
-        break;
-    }
-    }
-    const bool codec = reader.mode() == PositionedReader::Mode::Codec;
+    const bool codec = reader.mode() == Mode::Codec;
     const int unit = reader.codeUnitBytes();
-    check(unit == (decoding == Decoding::Utf16LE || decoding == Decoding::Utf16BE ? 2 : 1));
+    check(unit == (decoding.mode == Mode::Utf16LE || decoding.mode == Mode::Utf16BE ? 2 : 1));
     check(reader.bomLength() >= 0 && reader.bomLength() <= std::min<qint64>(size, 3));
 
     // Forwards, remembering where each character started.
@@ -97,7 +53,7 @@ void readThrough(PositionedReader &reader, Decoding decoding, qint64 from, unsig
     reader.seek(from);
     const qint64 first = reader.pos();
     check(first <= from && from - first < unit);
-    int still = 0;  // reads in a row that did not move
+    int still = 0; // reads in a row that did not move
     while (!reader.atEnd()) {
         const qint64 start = reader.pos();
         char32_t c = reader.readChar();
@@ -105,16 +61,15 @@ void readThrough(PositionedReader &reader, Decoding decoding, qint64 from, unsig
         check(end >= start && end <= size);
         still = end == start ? still + 1 : 0;
         check(still == 0 || (codec && still < MostCharactersPerByte && !reads.empty()));
-        check(isScalarValue(c));
-        if (reader.mode() == PositionedReader::Mode::Bytes) {
+        check(c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF)); // a scalar value
+        if (reader.mode() == Mode::Bytes) {
             check(c <= 0xFF && end == start + 1);
             c = table.getQChar(uchar(c)).unicode();
         }
         reads.push_back({start, end, c});
         check(qint64(reads.size()) <= (size - first) * MostCharactersPerByte);
     }
-    check(reader.pos() == size);
-    check(reader.readChar() == 0 && reader.pos() == size);
+    check(reader.pos() == size && reader.readChar() == 0 && reader.pos() == size);
 
     // Backwards: every position reads something and moves on; a character's start reads it again.
     size_t next = reads.size();
@@ -127,9 +82,8 @@ void readThrough(PositionedReader &reader, Decoding decoding, qint64 from, unsig
         while (next > 0 && reads[next - 1].start > at)
             --next;
         if (!codec && next > 0 && reads[next - 1].start == at) {
-            const Read &forward = reads[next - 1];
             const char32_t mapped = table.index() >= 0 ? char32_t(table.getQChar(uchar(c)).unicode()) : c;
-            check(mapped == forward.c && reader.pos() == forward.end);
+            check(mapped == reads[next - 1].c && reader.pos() == reads[next - 1].end);
         }
     }
 }
@@ -138,10 +92,11 @@ void readThrough(PositionedReader &reader, Decoding decoding, qint64 from, unsig
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    static const int file = memoryFile("document");
     if (size > 1 << 16)
         return 0;
     const unsigned char selector = size > 0 ? data[0] : 0;
-    qint64 lead = 0;  // filler before the input
+    qint64 lead = 0; // filler before the input
     if (selector & 1) {
         lead = WindowSize - (selector >> 1);
         ++data;
@@ -151,13 +106,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (qint64 i = 63; i < lead; i += 64)
         bytes[size_t(i)] = '\n';
     bytes.append(reinterpret_cast<const char *>(data), size);
+    refill(file, reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
 
     PositionedReader reader;
-    openOn(reader, bytes);
+    check(reader.open(QString::fromStdString(pathOf(file))).isOk() && reader.size() == qint64(bytes.size()));
     // Only the neighbourhood of the input is read when there is filler: the filler is plain ASCII.
     const qint64 from = lead > 16 ? lead - 16 : 0;
-    for (const Decoding decoding : {Decoding::Utf8, Decoding::ShiftJis, Decoding::Utf16LE, Decoding::CodePage,
-                                    Decoding::Gb18030, Decoding::Utf16BE})
+    for (const Decoding &decoding : {Decoding{Mode::Utf8, nullptr}, Decoding{Mode::Codec, "Shift_JIS"},
+                                     Decoding{Mode::Utf16LE, nullptr}, Decoding{Mode::Bytes, nullptr},
+                                     Decoding{Mode::Codec, "GB18030"}, Decoding{Mode::Utf16BE, nullptr}})
         readThrough(reader, decoding, from, selector);
     return 0;
 }

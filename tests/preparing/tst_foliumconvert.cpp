@@ -1,10 +1,10 @@
 // folium-convert run as a user runs it: OUT and RIM appear complete or not at all.
 #include "PalmBuilder.h"
+#include "TestFiles.h"
+#include "ZipBuilder.h"
 #include <QDir>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
-#include <zlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,22 +14,9 @@ class tst_FoliumConvert : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TestFolder m_dir;
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    QByteArray file(const QString &name, const QByteArray &bytes = {}) const
-    {
-        QFile f(path(name));
-        if (!bytes.isNull() && f.open(QIODevice::WriteOnly) && f.write(bytes) >= 0)
-            f.close();
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-    QByteArray gzip(const QByteArray &text) const
-    {
-        gzFile g = gzopen(QFile::encodeName(path("gzip")).constData(), "wb");
-        gzwrite(g, text.constData(), unsigned(text.size()));
-        gzclose(g);
-        return file("gzip");
-    }
+    QByteArray file(const QString &name) const { return readFile(path(name)); }
 
 private slots:
     // A failure leaves OUT and RIM as they were and no temporary beside them. Success renames over
@@ -47,13 +34,13 @@ private slots:
         for (const char *input : {"in.gz", "in.zip", "in.pdb"})
             QTest::addRow("FIFO %s", input) << input << QByteArray("fifo") << QStringList() << QByteArray("Only regular files can be opened")
                                             << QByteArray() << old;
-        QTest::newRow("past --max-output") << "in.gz" << gzip(book) << QStringList{"--max-output", "300000"}
+        QTest::newRow("past --max-output") << "in.gz" << gzipped(book) << QStringList{"--max-output", "300000"}
                                            << QByteArray("The archive unpacks to more than 292.9 KiB") << QByteArray() << old;
         QTest::newRow("Palm book past --max-output") << "in.pdb" << palmDocBook(book, 2) << QStringList{"--max-output", "1000"}
                                                      << QByteArray("The archive unpacks to more than 1000 bytes") << QByteArray() << old;
-        QTest::newRow("damaged gzip") << "in.gz" << gzip(book).chopped(5) << QStringList() << QByteArray("Error openning .gz file!")
+        QTest::newRow("damaged gzip") << "in.gz" << gzipped(book).chopped(5) << QStringList() << QByteArray("Error openning .gz file!")
                                       << QByteArray() << old;
-        QTest::newRow("gzip") << "in.gz" << gzip(book) << QStringList() << QByteArray("gzip") << book << old;
+        QTest::newRow("gzip") << "in.gz" << gzipped(book) << QStringList() << QByteArray("gzip") << book << old;
         QTest::newRow("palmdoc") << "in.pdb" << palmDocBook(book, 2) << QStringList{"--max-output", "320000"}
                                  << QByteArray("palmdoc") << book << QByteArray("<missing>");
         QTest::newRow("plucker") << "in.pdb" << pluckerDocument(2, {pluckerTextRecord(7, {"Go"}, Packing::Zlib)}) << QStringList()
@@ -70,9 +57,10 @@ private slots:
         QDir dir(m_dir.path());
         for (const QString &name : dir.entryList(QDir::Files | QDir::System | QDir::Hidden))
             dir.remove(name);
-        QVERIFY(bytes == "fifo" ? ::mkfifo(QFile::encodeName(path(input)).constData(), 0600) == 0 : file(input, bytes) == bytes);
-        file("out.txt", "old text");
-        file("out.rim", "old rim");
+        QVERIFY(bytes == "fifo" ? ::mkfifo(QFile::encodeName(path(input)).constData(), 0600) == 0
+                                : !m_dir.write(input, bytes).isEmpty());
+        m_dir.write("out.txt", "old text");
+        m_dir.write("out.rim", "old rim");
         QVERIFY(::chmod(QFile::encodeName(path("out.txt")).constData(), 0640) == 0 && QFile::link(path("out.txt"), path("link.txt")));
         QVERIFY(::link(QFile::encodeName(path("out.txt")).constData(), QFile::encodeName(path("kept.txt")).constData()) == 0);
 

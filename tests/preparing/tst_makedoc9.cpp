@@ -1,9 +1,7 @@
 // The Palm converter against the test-only compressor and an independent model; damage fails cleanly.
 #include "PalmBuilder.h"
+#include "TestFiles.h"
 #include "makedoc9.h"
-#include <QFile>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace PalmBuilder;
@@ -12,26 +10,14 @@ namespace {
 
 struct Converted { int result; QByteArray text, rim; };
 
-// Converts `database` through files, as the program does; "none" as the rim when none is written.
+// Converts `database` through files, as the program does; "<missing>" for a file not written.
 Converted convert(const QByteArray &database)
 {
-    QTemporaryDir dir;
-    QFile in(dir.filePath("book.pdb")), text(dir.filePath("book.txt")), rim(dir.filePath("book.rim"));
-    if (in.open(QIODevice::WriteOnly) && in.write(database) >= 0)
-        in.close();
-    const int result = makedoc9::Decomp(QFile::encodeName(in.fileName()).constData(),
-                                        QFile::encodeName(text.fileName()).constData(), QFile::encodeName(rim.fileName()).constData()).result;
-    return {result, text.open(QIODevice::ReadOnly) ? text.readAll() : "", rim.open(QIODevice::ReadOnly) ? rim.readAll() : "none"};
-}
-
-QByteArray randomText(int size, quint32 seed, bool binary)
-{
-    QRandomGenerator g(seed);
-    static const char words[][8] = {"the ", "cat ", "sat ", "on ", "a ", "mat. ", "Palm ", "\n"};
-    QByteArray out;
-    while (out.size() < size)
-        binary ? out.append(char(g.bounded(256))) : out.append(words[g.bounded(8)]);
-    return out.left(size);
+    TestFolder dir;
+    const QString text = dir.filePath("book.txt"), rim = dir.filePath("book.rim");
+    const int result = makedoc9::Decomp(QFile::encodeName(dir.write("book.pdb", database)).constData(),
+                                        QFile::encodeName(text).constData(), QFile::encodeName(rim).constData()).result;
+    return {result, readFile(text), readFile(rim)};
 }
 
 // Independent model of a Plucker conversion: each paragraph followed by the end-of-paragraph codes;
@@ -75,9 +61,9 @@ private slots:
         QTest::newRow("space pair past capacity") << QByteArray("abc\xC1") << 4u << true << QByteArray("abc");
         QTest::newRow("no room at all") << QByteArray("a") << 0u << true << QByteArray();
         // Round trips through the test-only compressor, at the sizes where its codes change.
-        QList<QByteArray> plain{randomText(4096, 1, false), randomText(4096, 2, true), QByteArray(4096, '\x81')};
+        QList<QByteArray> plain{sampleText(4096, 1, false), sampleText(4096, 2, true), QByteArray(4096, '\x81')};
         for (int size : {1, 10, 11, 2048, 2049})
-            plain << randomText(size, quint32(size), false) + randomText(size, quint32(size), true);
+            plain << sampleText(size, quint32(size), false) + sampleText(size, quint32(size), true);
         for (const QByteArray &p : plain)
             QTest::addRow("round trip of %d bytes", int(p.size())) << palmDocCompress(p) << unsigned(p.size()) << false << p;
     }
@@ -104,10 +90,13 @@ private slots:
         QTest::addColumn<QByteArray>("rim");
 
         // ---- PalmDoc: text only, no rim; bytes 0x01..0x08 and 0x80..0xFF are easily garbled.
-        QByteArray awkward = randomText(9000, 7, false);
+        QByteArray awkward = sampleText(9000, 7, false);
         for (int i = 0; i < awkward.size(); i += 13)
             awkward[i] = char(i % 2 ? 0x01 + (i % 8) : 0x80 + (i % 128));
-        const QByteArray a("first record "), b("second record"), none("none");
+        const QByteArray a("first record "), b("second record"), none("<missing>");
+        auto fails = [&](const char *name, const QByteArray &database) {
+            QTest::newRow(name) << database << 0 << QByteArray() << none;
+        };
         // Declared text length 3 throughout: it is never trusted.
         auto book = [](unsigned compression, unsigned count, QList<QByteArray> texts) {
             return database("TEXtREAd", QList<QByteArray>{palmDocHeader(compression, 3, count)} + texts);
@@ -118,12 +107,11 @@ private slots:
         QTest::newRow("only the header record") << book(2, 0, {}) << 2 << QByteArray() << none;
         QTest::newRow("header counts fewer records") << book(1, 1, {a, b}) << 2 << a << none;
         QTest::newRow("header counts more records") << book(1, 9, {a, b}) << 2 << a + b << none;
-        QTest::newRow("unsupported compression") << book(17480, 2, {a, b}) << 0 << QByteArray() << none;
-        QTest::newRow("header record too short") << database("TEXtREAd", {QByteArray("\x00\x01\x00", 3), a}) << 0 << QByteArray() << none;
-        QTest::newRow("record decompressing past 32768 bytes")
-            << book(2, 1, {palmDocCompress(QByteArray(40000, 'z'))}) << 0 << QByteArray() << none;
-        QTest::newRow("compressed record longer than any output") << book(2, 1, {QByteArray(70000, 'a')}) << 0 << QByteArray() << none;
-        QTest::newRow("wrong type") << palmDocBook("some text", 1).replace(60, 8, "TEXtREAD") << 0 << QByteArray() << none;
+        fails("unsupported compression", book(17480, 2, {a, b}));
+        fails("header record too short", database("TEXtREAd", {QByteArray("\x00\x01\x00", 3), a}));
+        fails("record decompressing past 32768 bytes", book(2, 1, {palmDocCompress(QByteArray(40000, 'z'))}));
+        fails("compressed record longer than any output", book(2, 1, {QByteArray(70000, 'a')}));
+        fails("wrong type", palmDocBook("some text", 1).replace(60, 8, "TEXtREAD"));
 
         // ---- Plucker: text records in order, images and unknown records skipped.
         const QList<QByteArray> home{"Contents", Code::linkToRecord(0x0203) + "Chapter one" + Code::endLink(),
@@ -131,7 +119,7 @@ private slots:
         const QList<QByteArray> chapter{Code::style(1) + "Chapter one" + Code::style(0),
                                         "It was " + Code::italicOn() + "dark" + Code::italicOff() + ".",
                                         Code::underlineOn() + "Bytes \x80\xFF\x01 too" + Code::lineBreak(),
-                                        randomText(3000, 5, false)};
+                                        sampleText(3000, 5, false)};
         const auto [text, rim] = model({{1, home}, {0x0203, chapter}, {65535, {"last"}}});
         for (auto [compression, packing] : QList<QPair<int, Packing>>{{2, Packing::Zlib}, {1, Packing::PalmDoc}, {7, Packing::Raw}}) {
             QTest::addRow("Plucker, compression %d, packing %d", compression, int(packing))
@@ -144,7 +132,6 @@ private slots:
         // ---- Plucker records that do not hold what they declare.
         const QByteArray three = zlibCompress("abc"), eop = endOfParagraph();
         auto doc = [](const QByteArray &record, unsigned compression = 2) { return pluckerDocument(compression, {record}); };
-        auto fails = [&](const char *name, const QByteArray &database) { QTest::newRow(name) << database << 0 << QByteArray() << none; };
         fails("65535 declared, 3 real, paragraph of 65535", doc(pluckerRecord(1, 1, {65535}, 65535, three)));
         QTest::newRow("65535 declared, 3 real, paragraphs of 3")
             << doc(pluckerRecord(1, 1, {1, 2}, 65535, three)) << 1 << "a" + eop + "bc" + eop << model({{1, {"a", "bc"}}}).second;
@@ -179,9 +166,9 @@ private slots:
     void cutAndFlipped()
     {
         const QList<QByteArray> paragraphs{"one " + Code::linkToParagraph(2, 1) + "link" + Code::endLink(), "two", "",
-                                           randomText(300, 9, true)};
+                                           sampleText(300, 9, true)};
         for (const QByteArray &database :
-             {palmDocBook(randomText(700, 3, false) + randomText(300, 4, true), 2, 256, {"bm"}),
+             {palmDocBook(sampleText(700, 3, false) + sampleText(300, 4, true), 2, 256, {"bm"}),
               pluckerDocument(2, {pluckerTextRecord(1, paragraphs, Packing::Zlib), pluckerRecord(3, 2, {}, 3, "img"),
                                   pluckerTextRecord(2, paragraphs, Packing::Raw)}),
               pluckerDocument(1, {pluckerTextRecord(1, paragraphs, Packing::PalmDoc)})}) {

@@ -1,36 +1,19 @@
 // Zip and gzip unpacking with the real minizip and zlib, on archives the tests write themselves.
 #include "CopyMeter.h"
 #include "FileIo.h"
+#include "TestFiles.h"
 #include "Unzip.h"
 #include "ZipBuilder.h"
-#include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QtTest>
-#include <zip.h>
 #include <zlib.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+Q_DECLARE_METATYPE(ZipMember)
+
 namespace {
 
 const QByteArray failed("(failed)");
-
-QByteArray noise(int size, quint32 seed) // compressible, all byte ranges
-{
-    QRandomGenerator g(seed);
-    QByteArray out(size, '\0');
-    for (char &c : out)
-        c = char(g.bounded(64) + (g.bounded(4) == 0 ? 0x80 : 0x20));
-    return out;
-}
-
-QByteArray file(const QString &path, const QByteArray &bytes = {})
-{
-    QFile f(path);
-    if (!bytes.isNull() && f.open(QIODevice::WriteOnly) && f.write(bytes) >= 0)
-        f.close();
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 quint64 le(const QByteArray &b, int at, int bytes)
 {
@@ -56,93 +39,61 @@ QByteArray sizesInZip64Extra(QByteArray zip, int sizeChange = 0)
     return zip.insert(extraAt, extra);
 }
 
-struct Member
+// A zip of `members`, all named "member".
+QByteArray zipOf(const QList<QByteArray> &members, bool deflated = true)
 {
-    QByteArray name;
-    QByteArray data;
-    uLong attributes = 0; // external: MS-DOS attributes, Unix mode in the upper half
-};
+    QList<ZipMember> zipped;
+    for (const QByteArray &m : members)
+        zipped << ZipMember{"member", m, deflated};
+    return zipArchive(zipped);
+}
 
 } // namespace
-
-Q_DECLARE_METATYPE(Member)
 
 class tst_Unzip : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
+    TestFolder m_folder;
 
-    // A zip of `members` (level 0: stored), or for level -1 one gzip stream per member, concatenated.
-    QByteArray archive(const QList<QByteArray> &members, int level = 6)
-    {
-        const QByteArray name = QFile::encodeName(path("archive"));
-        QByteArray gzips;
-        zipFile z = level >= 0 ? zipOpen(name.constData(), APPEND_STATUS_CREATE) : nullptr;
-        for (const QByteArray &m : members) {
-            if (z) {
-                zip_fileinfo info{};
-                zipOpenNewFileInZip(z, "member", &info, nullptr, 0, nullptr, 0, nullptr, level ? Z_DEFLATED : 0, level);
-                zipWriteInFileInZip(z, m.constData(), unsigned(m.size()));
-                zipCloseFileInZip(z);
-            } else {
-                gzFile g = gzopen(name.constData(), "wb");
-                gzwrite(g, m.constData(), unsigned(m.size()));
-                gzclose(g);
-                gzips += file(path("archive"));
-            }
-        }
-        if (z)
-            zipClose(z, nullptr);
-        return z ? file(path("archive")) : gzips;
-    }
-
-    // A zip of named members through minizip's 64-bit writer (`zip64`: zip64 local headers).
-    QByteArray zipOf(const QList<Member> &members, int level = 6, bool zip64 = false)
-    {
-        QList<ZipMember> zipped;
-        for (const Member &m : members)
-            zipped << ZipMember{m.name, m.data, level != 0, m.attributes};
-        return zipArchive(zipped, zip64);
-    }
-
-    // Unpacks `bytes` (written as a .zip or .gz) into `outFd`, or a file when -1, under `meter`.
+    // Unpacks `bytes` (written as a .zip or .gz) into `fd`, or the file "out" when -1, under `meter`.
     Status unpackStatus(const QByteArray &bytes, bool zip, CopyMeter &meter, int fd = -1)
     {
-        const QString in = path(zip ? "in.zip" : "in.gz"), out = path("out");
-        QFile::remove(in); // a null `bytes` leaves no file at all
-        file(in, bytes);
+        const QString in = m_folder.write(zip ? "in.zip" : "in.gz", bytes), out = m_folder.filePath("out");
         const int inFd = fileio::openRegularForReading(QFile::encodeName(in).constData());
         const int outFd = fd >= 0 ? fd : ::open(QFile::encodeName(out).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         Unzip u(inFd, meter);
         const Status status = zip ? u.uncompress(outFd) : u.ungzip(outFd);
         if (fd < 0)
             ::close(outFd);
-        if (inFd >= 0)
-            ::close(inFd);
+        ::close(inFd);
         return status;
     }
     // The output, or `failed`.
     QByteArray unpack(const QByteArray &bytes, bool zip, int fd = -1)
     {
         CopyMeter meter;
-        return unpackStatus(bytes, zip, meter, fd).isOk() ? file(path("out")) : failed;
+        return unpackStatus(bytes, zip, meter, fd).isOk() ? readFile(m_folder.filePath("out")) : failed;
     }
 
 private slots:
     void roundTrips()
     {
-        const QByteArray big = noise(300000, 1), crlf("a\r\nb\0c\xFF", 7);
-        for (int level : {0, 9}) { // stored and deflated: the first member only
-            QCOMPARE(unpack(archive({crlf, "second", "third"}, level), true), crlf);
-            QCOMPARE(unpack(archive({big, "x"}, level), true), big); // many chunks
-            QCOMPARE(unpack(archive({"", "not this"}, level), true), QByteArray(""));
+        const QByteArray big = sampleText(300000, 1, true), crlf("a\r\nb\0c\xFF", 7);
+        for (bool deflated : {false, true}) { // the first member only
+            QCOMPARE(unpack(zipOf({crlf, "second", "third"}, deflated), true), crlf);
+            QCOMPARE(unpack(zipOf({big, "x"}, deflated), true), big); // many chunks
+            QCOMPARE(unpack(zipOf({"", "not this"}, deflated), true), QByteArray(""));
         }
-        for (const QList<QByteArray> &streams : {QList<QByteArray>{crlf}, {""}, {big}, {"first part, ", "second part"}})
-            QCOMPARE(unpack(archive(streams, -1), false), streams.join());
+        const QList<QList<QByteArray>> gzipStreams{{crlf}, {""}, {big}, {"first part, ", "second part"}};
+        for (const QList<QByteArray> &streams : gzipStreams) {
+            QByteArray gzips;
+            for (const QByteArray &stream : streams)
+                gzips += gzipped(stream);
+            QCOMPARE(unpack(gzips, false), streams.join());
+        }
         // A file named .gz that is not compressed at all is copied as it is.
-        const QByteArray plain = "plain text, not gzip at all\n" + noise(40000, 5);
+        const QByteArray plain = "plain text, not gzip at all\n" + sampleText(40000, 5, true);
         QCOMPARE(unpack(plain, false), plain);
     }
 
@@ -150,22 +101,22 @@ private slots:
     // a folder's MS-DOS attribute or Unix mode.
     void firstFile_data()
     {
-        QTest::addColumn<QList<Member>>("members");
+        QTest::addColumn<QList<ZipMember>>("members");
         QTest::addColumn<QByteArray>("text");
-        const Member text{"book/text", "the text"}, empty{"book/empty", ""};
-        QTest::newRow("folder entry first") << QList<Member>{{"book/", ""}, text} << text.data;
-        QTest::newRow("MS-DOS folder attribute") << QList<Member>{{"book", "", 0x10}, text} << text.data;
-        QTest::newRow("Unix folder mode") << QList<Member>{{"book", "", 0040755u << 16}, text} << text.data;
-        QTest::newRow("an empty file is a file") << QList<Member>{{"book/", ""}, empty, text} << QByteArray("");
-        QTest::newRow("only folders") << QList<Member>{{"a/", ""}, {"b", "", 0x10}} << failed;
+        const ZipMember text{"book/text", "the text"}, empty{"book/empty", ""};
+        QTest::newRow("folder entry first") << QList<ZipMember>{{"book/", ""}, text} << text.data;
+        const ZipMember dosFolder{"book", "", true, 0x10}, unixFolder{"book", "", true, 0040755u << 16};
+        QTest::newRow("MS-DOS folder attribute") << QList<ZipMember>{dosFolder, text} << text.data;
+        QTest::newRow("Unix folder mode") << QList<ZipMember>{unixFolder, text} << text.data;
+        QTest::newRow("an empty file is a file") << QList<ZipMember>{{"book/", ""}, empty, text} << QByteArray("");
+        QTest::newRow("only folders") << QList<ZipMember>{{"a/", ""}, dosFolder} << failed;
     }
     void firstFile()
     {
-        QFETCH(QList<Member>, members);
-        QFETCH(QByteArray, text);
+        QFETCH(QList<ZipMember>, members);
         CopyMeter meter;
-        const Status status = unpackStatus(zipOf(members), true, meter);
-        QCOMPARE(status.isOk() ? file(path("out")) : failed, text);
+        const Status status = unpackStatus(zipArchive(members), true, meter);
+        QTEST(status.isOk() ? readFile(m_folder.filePath("out")) : failed, "text");
         QVERIFY(status.isOk() || status.detail() == "the archive holds folders but no file");
     }
 
@@ -175,9 +126,9 @@ private slots:
     {
         QTest::addColumn<QByteArray>("archive");
         QTest::addColumn<QByteArray>("text");
-        const QByteArray text = noise(200000, 11);
+        const QByteArray text = sampleText(200000, 11, true);
         for (int level : {0, 6}) {
-            const QByteArray plain = zipOf({{"big.txt", text}}, level, true);
+            const QByteArray plain = zipArchive({{"big.txt", text, level != 0}}, true);
             QTest::addRow("zip64 headers, level %d", level) << plain << text;
             QTest::addRow("sizes in the extra field, level %d", level) << sizesInZip64Extra(plain) << text;
             QByteArray flipped = sizesInZip64Extra(plain);
@@ -201,17 +152,17 @@ private slots:
         QTest::addColumn<bool>("zip");
         QTest::addColumn<qint64>("limit");
         QTest::addColumn<qint64>("size"); // of a complete copy; -1 for TooLarge
-        const QByteArray text = noise(100000, 12), zeros(4 << 20, '\0');
+        const QByteArray text = sampleText(100000, 12, true), zeros(4 << 20, '\0');
         for (bool zip : {true, false}) {
-            const QByteArray packed = zip ? zipOf({{"t", text}}) : archive({text}, -1);
+            const QByteArray packed = zip ? zipArchive({{"t", text}}) : gzipped(text);
             const char *kind = zip ? "zip" : "gzip";
             QTest::addRow("%s, exactly the limit", kind) << packed << zip << qint64(text.size()) << qint64(text.size());
             QTest::addRow("%s, one byte over", kind) << packed << zip << qint64(text.size() - 1) << qint64(-1);
             QTest::addRow("%s of 4 MiB of zeros, 1 MiB limit", kind)
-                << (zip ? zipOf({{"z", zeros}}) : archive({zeros}, -1)) << zip << qint64(1 << 20) << qint64(-1);
+                << (zip ? zipArchive({{"z", zeros}}) : gzipped(zeros)) << zip << qint64(1 << 20) << -1LL;
         }
         QTest::newRow("zip64 extra field of 4 MiB, 1 MiB limit")
-            << sizesInZip64Extra(zipOf({{"z", zeros}}, 9, true)) << true << qint64(1 << 20) << qint64(-1);
+            << sizesInZip64Extra(zipArchive({{"z", zeros}}, true)) << true << qint64(1 << 20) << qint64(-1);
     }
     void limit()
     {
@@ -221,54 +172,63 @@ private slots:
         QFETCH(qint64, size);
         CopyMeter meter{quint64(limit)};
         const Status status = unpackStatus(archive, zip, meter);
-        const qint64 written = QFileInfo(path("out")).size();
+        const qint64 written = QFileInfo(m_folder.filePath("out")).size();
         QCOMPARE(status.code(), size < 0 ? Status::Code::TooLarge : Status::Code::Ok);
         QVERIFY(written <= limit);
         // A zip's directory tells the size before anything is written.
         QCOMPARE(written, size >= 0 ? size : zip ? 0 : written);
     }
 
-    void zipDamaged()
+    // Damaged data, a checksum wrong everywhere, no members or a full disk: failure.
+    void damaged_data()
     {
-        const QByteArray text = noise(5000, 2);
-        QByteArray stored = archive({text, "second"}, 0);
+        QTest::addColumn<QByteArray>("archive");
+        QTest::addColumn<bool>("zip");
+        QTest::addColumn<bool>("fullDisk");
+        const QByteArray text = sampleText(5000, 2, true);
+        QByteArray stored = zipOf({text, "second"}, false);
         stored[stored.indexOf(text) + 100] ^= 1;
-        QCOMPARE(unpack(stored, true), failed); // data that do not match their checksum
+        QTest::newRow("stored data off their checksum") << stored << true << false;
         // The same wrong checksum in the local header and the directory: only the data can tell.
         const uLong right = crc32(0, reinterpret_cast<const Bytef *>(text.constData()), uInt(text.size()));
-        const QByteArray le(reinterpret_cast<const char *>(&right), 4);
-        QCOMPARE(unpack(archive({text}).replace(le, QByteArray(le).replace(0, 1, "\x55")), true), failed);
-        QCOMPARE(unpack(archive({}), true), failed); // no members
-
-        // Cut anywhere before the end record (whose comment length a cut may spare): failure.
-        const QByteArray first = noise(3000, 3), whole = archive({first, "more"});
-        for (int at = 0; at < whole.size(); ++at) {
-            const QByteArray cut = unpack(whole.left(at), true);
-            QVERIFY2(cut == failed || (cut == first && at > whole.size() - 22), qPrintable(QString::number(at)));
-        }
-    }
-
-    void gzipDamaged()
-    {
-        const QByteArray text = noise(4000, 7), whole = archive({text}, -1);
+        const QByteArray crc(reinterpret_cast<const char *>(&right), 4);
+        QTest::newRow("checksum wrong everywhere")
+            << zipOf({text}).replace(crc, QByteArray(crc).replace(0, 1, "\x55")) << true << false;
+        QTest::newRow("no members") << zipOf({}) << true << false;
         for (int fromEnd : {6, 2}) { // the checksum, the length
-            QByteArray damaged = whole;
-            damaged[damaged.size() - fromEnd] ^= 1;
-            QCOMPARE(unpack(damaged, false), failed);
+            QByteArray gzip = gzipped(text);
+            gzip[gzip.size() - fromEnd] ^= 1;
+            QTest::addRow("gzip trailer, byte %d from the end", fromEnd) << gzip << false << false;
         }
-        // Cut anywhere from 2 bytes on, where the file starts like gzip: failure.
-        for (int at = 2; at < whole.size(); ++at)
-            QVERIFY2(unpack(whole.left(at), false) == failed, qPrintable(QString::number(at)));
+        QTest::newRow("zip onto a full disk") << zipOf({text}) << true << true;
+        QTest::newRow("gzip onto a full disk") << gzipped(text) << false << true;
+    }
+    void damaged()
+    {
+        QFETCH(QByteArray, archive);
+        QFETCH(bool, zip);
+        QFETCH(bool, fullDisk);
+        const int full = fullDisk ? ::open("/dev/full", O_WRONLY) : -1;
+        if (fullDisk && full < 0)
+            QSKIP("no /dev/full");
+        QCOMPARE(unpack(archive, zip, full), failed);
+        if (full >= 0)
+            ::close(full);
     }
 
-    void writeFailure()
+    // Cut anywhere: failure. A zip's cut may spare all but its end record's comment length; a
+    // gzip file is cut from 2 bytes on, where it starts like gzip.
+    void cutShort()
     {
-        const int full = ::open("/dev/full", O_WRONLY);
-        if (full < 0)
-            QSKIP("no /dev/full");
-        QCOMPARE(unpack(archive({noise(1000, 8)}), true, full), failed);
-        QCOMPARE(unpack(archive({noise(1000, 8)}, -1), false, full), failed);
-        ::close(full);
+        const QByteArray first = sampleText(3000, 3, true);
+        for (const QByteArray &whole : {zipOf({first, "more"}), gzipped(first)}) {
+            const bool zip = whole.startsWith("PK");
+            for (int at = zip ? 0 : 2; at < whole.size(); ++at) {
+                const QByteArray cut = unpack(whole.left(at), zip);
+                QVERIFY2(cut == failed || (zip && cut == first && at > whole.size() - 22),
+                         qPrintable(QString::number(at)));
+            }
+        }
     }
 };
 

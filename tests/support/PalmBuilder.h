@@ -9,7 +9,6 @@
 #include <QVector>
 
 #include <cstdint>
-#include <vector>
 
 namespace PalmBuilder {
 

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 QString TestFolder::write(const QString &name, const QByteArray &bytes) const
 {
@@ -18,4 +19,18 @@ QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QByteArray sampleText(int size, quint32 seed, bool binary)
+{
+    static const char *words[] = {"page ", "turned ", "rain ", "the ", "of ", "\n", "Chapter ", "dim "};
+    QRandomGenerator g(seed);
+    QByteArray out;
+    while (out.size() < size) {
+        if (binary)
+            out.append(char(g.bounded(256)));
+        else
+            out.append(words[g.bounded(8)] + QByteArray::number(g.bounded(1000)));
+    }
+    return out.left(size);
 }

@@ -19,3 +19,7 @@ private:
 
 // The whole file, or "<missing>" when it cannot be read (so a comparison shows what happened).
 QByteArray readFile(const QString &path);
+
+// `size` bytes of words and numbers, or with `binary` of every byte value, the same for a `seed`:
+// text that compresses as prose does, or hardly at all.
+QByteArray sampleText(int size, quint32 seed, bool binary = false);

@@ -25,3 +25,18 @@ QByteArray zipArchive(const QList<ZipMember> &members, bool zip64)
     QFile file(QFile::decodeName(path));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+QByteArray gzipped(const QByteArray &data)
+{
+    z_stream s{};
+    deflateInit2(&s, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY); // 16: a gzip header and trailer
+    QByteArray out(int(deflateBound(&s, uLong(data.size()))), '\0');
+    s.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+    s.avail_in = uInt(data.size());
+    s.next_out = reinterpret_cast<Bytef *>(out.data());
+    s.avail_out = uInt(out.size());
+    if (deflate(&s, Z_FINISH) != Z_STREAM_END)
+        qFatal("cannot gzip %lld bytes", qlonglong(data.size()));
+    deflateEnd(&s);
+    return out.left(int(s.total_out));
+}

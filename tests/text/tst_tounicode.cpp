@@ -22,7 +22,6 @@ private slots:
             QCOMPARE(int(select(r.page).getQChar(uchar(r.byte)).unicode()), r.expected);
 
         const QStringList names = toUnicode::getCodecList().split(',');
-        QCOMPARE(names.size(), 26);
         const QMap<QString, int> unassigned{{"KOI8-R", 0}, {"ISO 8859-8-I", 38}, {"CP 1252", 5}, {"ISO 8859-11", 40}};
         for (int i = 0; i < names.size(); ++i) {
             const toUnicode t = select(names[i]);
