@@ -87,8 +87,6 @@ SettingsDlg::SettingsDlg(QWidget *parent, const char *name)
     setFocusProxy(tabs);
     setFocusPolicy(Qt::StrongFocus);
 
-    fontList->addItems(QFontDatabase::families());
-    encodingList->addItems(encodingNames());
     rotationList->addItems(RotationItems.split(QLatin1Char(',')));
     paragraphList->addItems(ParagraphItems.split(QLatin1Char(',')));
 
@@ -262,6 +260,7 @@ QStringList SettingsDlg::encodingNames()
 
 void SettingsDlg::setDetectedEncoding(const QString &shown)
 {
+    fillSystemLists();
     encodingList->setItemText(0, shown.isEmpty() ? Automatic : Automatic + QStringLiteral(" (") + shown + QLatin1Char(')'));
 }
 
@@ -300,8 +299,19 @@ void SettingsDlg::acceptChanges()
     v.largestUnpacked = unpackedBox->value();
 }
 
+// The font and encoding lists are asked of the system when the page is first shown: asking
+// for every codec number costs about 100 ms, too much to spend on every start of the reader.
+void SettingsDlg::fillSystemLists()
+{
+    if (encodingList->count() > 0)
+        return;
+    fontList->addItems(QFontDatabase::families());
+    encodingList->addItems(encodingNames());
+}
+
 void SettingsDlg::fillControls()
 {
+    fillSystemLists();
     const ReaderSettings &v = m_values;
     // The font in use is shown even when the system does not list it, so OK changes nothing.
     if (!v.fontName.isEmpty() && fontList->findText(v.fontName, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)

@@ -89,6 +89,7 @@ private:
     void buildDisplayTab();
     void buildFormatTab();
     void buildMiscTab();
+    void fillSystemLists();
     void fillControls();
 
     ReaderSettings m_values;

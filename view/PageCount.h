@@ -28,8 +28,12 @@ public:
         ++m_pages;
     }
 
-    // The page a position is on, from 1, and the pages of a `size`-byte document.
-    qint64 pageOf(qint64 position, qint64 size) const { return std::min(total(size), position / average() + 1); }
+    // The page starting at `position`, from 1 (rounded: page starts lie near multiples of the
+    // average), and the pages of a `size`-byte document.
+    qint64 pageOf(qint64 position, qint64 size) const
+    {
+        return std::min(total(size), (position + average() / 2) / average() + 1);
+    }
     qint64 total(qint64 size) const { return std::max<qint64>(1, (size + average() - 1) / average()); }
 
 private:
