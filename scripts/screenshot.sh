@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Takes the README's picture of the reader: builds the release program, starts it under a virtual
-# X server with a settings file that names a sample document (so it reopens it, as after a
-# restart), dumps the screen and writes docs/screenshot.png.
+# Takes the README's picture of the reader as a new user sees it: builds the release program,
+# starts it under a virtual X server with no settings at all and a sample book named on the
+# command line, dumps the screen and writes docs/screenshot.png.
 # Usage: scripts/screenshot.sh [output.png]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,7 +9,7 @@ source scripts/deps.sh
 folium_install_deps xvfb xauth x11-apps
 
 out=${1:-docs/screenshot.png}
-width=600
+width=1280
 height=800
 
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DFOLIUM_BUILD_TESTS=OFF >/dev/null
@@ -35,46 +35,15 @@ CHAPTER I. Down the Rabbit-Hole
     Either the well was very deep, or she fell very slowly, for she had plenty of time as she went down to look about her and to wonder what was going to happen next. First, she tried to look down and make out what she was coming to, but it was too dark to see anything; then she looked at the sides of the well, and noticed that they were filled with cupboards and book-shelves; here and there she saw maps and pictures hung upon pegs.
 TEXT
 
-cat > "$work/config/Folium.conf" <<INI
-[Global]
-Fontname=DejaVu Serif
-Fontsize=18
-Bold=false
-Italic=false
-Justify=true
-Reparagraph=true
-ParagraphRegexp=^\\\\s+|^\\\\s*$
-Striphtml=false
-StripNLinHtml=false
-Crconvert=false
-BarVisible=true
-Encoding=UTF-8
-Rotation=0
-Indent=18
-Margin=12
-Spacing=5
-Scroll=200
-File=$book
-Folderpath=$work/home/books
-Position=0
-Paragraph=true
-pagePenColor=#000000
-pageBold=false
-pageItalic=false
-pageUnderline=false
-InternalDictionary=true
-DictionaryPath=
-INI
-
-HOME="$work/home" XDG_CONFIG_HOME="$work/config" \
+HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
 xvfb-run -a -s "-screen 0 ${width}x${height}x24" bash -c '
-    build/release/shell/folium &
+    build/release/shell/folium -geometry "$1" "$2" &
     pid=$!
     sleep "${FOLIUM_SHOT_DELAY:-4}"
     xwd -root -silent > "$0/screen.xwd"
     kill "$pid"
     wait "$pid" 2>/dev/null || true
-' "$work"
+' "$work" "${width}x${height}+0+0" "$book"
 
 mkdir -p "$(dirname "$out")"
 python3 scripts/xwd2png.py "$work/screen.xwd" "$out" "$width" "$height"
