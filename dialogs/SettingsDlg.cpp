@@ -303,8 +303,9 @@ void SettingsDlg::acceptChanges()
 // for every codec number costs about 100 ms, too much to spend on every start of the reader.
 void SettingsDlg::fillSystemLists()
 {
-    if (encodingList->count() > 0)
+    if (m_systemListed)
         return;
+    m_systemListed = true;
     fontList->addItems(QFontDatabase::families());
     encodingList->addItems(encodingNames());
 }

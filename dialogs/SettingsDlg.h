@@ -93,4 +93,5 @@ private:
     void fillControls();
 
     ReaderSettings m_values;
+    bool m_systemListed = false;  // the font and encoding lists are filled
 };

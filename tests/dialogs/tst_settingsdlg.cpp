@@ -1,38 +1,30 @@
 // The settings page through its real widgets: edits through every control, the item chosen on
-// show for values in and out of the lists, and the dictionary folder browser.
+// show for values in and out of the lists, the dictionary folder browser, and a small window.
 
 #include "SettingsDlg.h"
+#include "TestFiles.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QLineEdit>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
 namespace {
 
-const QString Font = QStringLiteral("DejaVu Sans");  // installed with the test set-up
-
-ReaderSettings typical()
+ReaderSettings typical()  // every field away from its default, so that a field left unset shows
 {
     ReaderSettings s;
-    s.fontName = Font;
-    s.encodingName = QStringLiteral("CP 1251");
-    s.rotation = -90;
-    s.paragraphRegexp = QStringLiteral("^\\s*$");
-    s.dictionaryPath = QStringLiteral("/nowhere/words.dic");
-    s.fontSize = 14;
-    s.pageMargin = 7;
-    s.lineSpacing = 4;
-    s.paragraphIndent = 21;
-    s.scrollDelay = 35;
+    s.fontName = QStringLiteral("DejaVu Sans");  // installed with the test set-up
+    s.encodingName = QStringLiteral("CP 1251"), s.paragraphRegexp = QStringLiteral("^\\s*$");
+    s.rotation = -90, s.dictionaryPath = QStringLiteral("/nowhere/words.dic");
+    s.fontSize = 14, s.pageMargin = 7, s.lineSpacing = 4, s.paragraphIndent = 21, s.scrollDelay = 35;
     s.fontBold = s.justifyLines = s.barVisible = s.internalDictionary = false;
     s.fontItalic = s.reparagraph = s.stripHtml = s.crConvert = true;
     return s;
@@ -52,22 +44,12 @@ class tst_SettingsDlg : public QObject
 {
     Q_OBJECT
 
-private:
-    QTemporaryDir m_home;
-    std::unique_ptr<QTemporaryDir> m_dir;
+    TestFolder m_home;
+    std::unique_ptr<TestFolder> m_dir;
     std::unique_ptr<QWidget> m_parent;  // stands in for the main window
     SettingsDlg *m_dlg = nullptr;
 
     QString root() const { return m_dir->path(); }
-
-    void make(const QStringList &paths)  // under root(); a trailing "/" makes a folder
-    {
-        for (const QString &p : paths) {
-            QFile f(root() + QLatin1Char('/') + p);
-            QDir().mkpath(QFileInfo(f.fileName()).absolutePath());
-            QVERIFY(p.endsWith(QLatin1Char('/')) ? QDir().mkpath(f.fileName()) : f.open(QIODevice::WriteOnly));
-        }
-    }
 
     void showWith(const ReaderSettings &values)
     {
@@ -87,12 +69,10 @@ private:
     }
 
     // Picks an item the way a user does: opens the drop-down and clicks the row.
-    void choose(QComboBox *list, const QString &text, int occurrence = 0)
+    void choose(QComboBox *list, const QString &text) { choose(list, int(items(list).indexOf(text))); }
+    void choose(QComboBox *list, int index)
     {
-        int index = -1;
-        for (int n = 0; n <= occurrence; ++n)
-            index = int(items(list).indexOf(text, index + 1));
-        QVERIFY2(index >= 0, qPrintable(text + QStringLiteral(" is not listed")));
+        QVERIFY(index >= 0);
         showTabOf(list);
         list->showPopup();
         QAbstractItemView *rows = list->view();
@@ -122,10 +102,11 @@ private Q_SLOTS:
 
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
+        m_dir = std::make_unique<TestFolder>();
         m_parent = std::make_unique<QWidget>();
         m_dlg = new SettingsDlg(m_parent.get(), "settings");
         m_dlg->resize(480, 560);
+        m_dlg->hide();  // laid out first by showWith(), after a test's own items are in
         m_parent->resize(480, 560);
         m_parent->show();
     }
@@ -136,20 +117,36 @@ private Q_SLOTS:
         m_dir.reset();
     }
 
-    // Every control edited the way a user does it, then Return: each edit lands in its own field.
+    // Edits left with Escape are not taken, and the next showing starts from the values handed
+    // in. Then every control edited the way a user does it, the window minimised and brought back
+    // halfway (its pages are shown again: the edits stay), and Return: each edit in its own field.
     void editsThroughTheControls()
     {
         ReaderSettings want = typical();
         showWith(want);
         QSignalSpy accepted(m_dlg, &SettingsDlg::acceptSettings);
+        QSignalSpy closed(m_dlg, &SettingsDlg::closeSettings);
+        tick(m_dlg->stripHtmlCheck);
+        typeNumber(m_dlg->marginBox, 30);
+        QTest::keyClick(m_dlg->marginBox, Qt::Key_Escape);
+        QCOMPARE(closed.count(), 1);
+        showWith(want);
+        m_dlg->acceptChanges();
+        QVERIFY(m_dlg->values() == want);
+
         want.fontName = m_dlg->fontList->itemText(m_dlg->fontList->currentIndex() == 0 ? 1 : 0);
         choose(m_dlg->fontList, want.fontName);
         choose(m_dlg->rotationList, QStringLiteral("90"));
+        want.rotation = 90;
         choose(m_dlg->encodingList, want.encodingName = QStringLiteral("KOI8-U"));
         choose(m_dlg->paragraphList, want.paragraphRegexp = QStringLiteral("^[\\s\\d]"));
         typeNumber(m_dlg->fontSizeBox, want.fontSize = 17);
         typeNumber(m_dlg->indentBox, want.paragraphIndent = 33);
         typeNumber(m_dlg->marginBox, want.pageMargin = 12);
+        m_parent->showMinimized();
+        QTRY_VERIFY(m_parent->isMinimized());
+        m_parent->showNormal();
+        QTRY_VERIFY(m_dlg->isVisible());
         typeNumber(m_dlg->scrollBox, want.scrollDelay = 450);
         choose(m_dlg->themeList, want.theme = QStringLiteral("Night"));
         typeNumber(m_dlg->lineWidthBox, want.maxLineWidth = 45);
@@ -158,42 +155,15 @@ private Q_SLOTS:
                                m_dlg->reparagraphCheck, m_dlg->stripHtmlCheck, m_dlg->stripNewlinesCheck,
                                m_dlg->crConvertCheck, m_dlg->dictionaryCheck, m_dlg->classicBarCheck})
             tick(box);
-        for (bool *flag : {&want.fontBold, &want.fontItalic, &want.justifyLines, &want.barVisible, &want.reparagraph,
-                           &want.stripHtml, &want.stripNewlinesInHtml, &want.crConvert, &want.internalDictionary,
-                           &want.classicBar})
+        for (bool *flag :
+             {&want.fontBold, &want.fontItalic, &want.justifyLines, &want.barVisible, &want.reparagraph,
+              &want.stripHtml, &want.stripNewlinesInHtml, &want.crConvert, &want.internalDictionary, &want.classicBar})
             *flag = !*flag;
-        want.rotation = 90;
         typeNumber(m_dlg->spacingBox, want.lineSpacing = 9);
         QTest::keyClick(m_dlg->spacingBox, Qt::Key_Return);
         QCOMPARE(accepted.count(), 1);
         m_dlg->acceptChanges();  // what the window does on acceptSettings()
         QVERIFY(m_dlg->values() == want);
-    }
-
-    // Edits left with Escape are not taken, and the next showing starts from the values handed in;
-    // a window brought back from being minimised shows its pages again and keeps the edits.
-    void editsAreTakenOnlyWhenAccepted()
-    {
-        showWith(typical());
-        QSignalSpy closed(m_dlg, &SettingsDlg::closeSettings);
-        tick(m_dlg->stripHtmlCheck);
-        typeNumber(m_dlg->marginBox, 30);
-        QTest::keyClick(m_dlg->marginBox, Qt::Key_Escape);
-        QCOMPARE(closed.count(), 1);
-        QVERIFY(m_dlg->values() == typical());
-        showWith(typical());
-        m_dlg->acceptChanges();
-        QVERIFY(m_dlg->values() == typical());
-
-        tick(m_dlg->stripHtmlCheck);
-        typeNumber(m_dlg->marginBox, 30);
-        m_parent->showMinimized();
-        QTRY_VERIFY(m_parent->isMinimized());
-        m_parent->showNormal();
-        QTRY_VERIFY(m_dlg->isVisible());
-        m_dlg->acceptChanges();
-        QCOMPARE(m_dlg->values().stripHtml, !typical().stripHtml);
-        QCOMPARE(m_dlg->values().pageMargin, 30);
     }
 
     // OK without an edit changes nothing: not the desktop preset's wide margins, and not a font
@@ -212,61 +182,41 @@ private Q_SLOTS:
         QCOMPARE(items(m_dlg->fontList).count(missingFont.fontName), 1);
     }
 
-    void selectionRule_data()
-    {
-        QTest::addColumn<int>("list");  // 0 rotation, 1 paragraph expression, 2 encoding
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<int>("index");
-        QTest::newRow("rotation 90") << 0 << "90" << 2;
-        QTest::newRow("rotation 45 is not listed") << 0 << "45" << 0;
-        QTest::newRow("expression that starts longer ones") << 1 << "^\\s" << 2;
-        QTest::newRow("expression not listed") << 1 << "^\\s{2}" << 0;
-        QTest::newRow("code page in other case") << 2 << "koi8-r" << 0;
-    }
+    // The item equal to the value is shown (not one the value starts, nor one in other case), else
+    // the first; a code page the platform has too is listed once.
     void selectionRule()
     {
-        QFETCH(int, list);
-        QFETCH(QString, value);
-        QFETCH(int, index);
-        QComboBox *const lists[3] = {m_dlg->rotationList, m_dlg->paragraphList, m_dlg->encodingList};
-        // First shown with listed values that are not the first item, so that the rule is seen to
-        // move the list, not leave it where it was.
+        showWith(typical());  // listed values past the first item: the rule must move each list
         ReaderSettings s = typical();
-        s.rotation = 180;
-        s.paragraphRegexp = QStringLiteral("^\\s*");
-        s.encodingName = QStringLiteral("CP 1258");
+        s.rotation = 45, s.paragraphRegexp = QStringLiteral("^\\s"), s.encodingName = QLatin1String("koi8-r");
         showWith(s);
-        QVERIFY(lists[list]->currentIndex() > 0);
-        s = typical();
-        if (list == 0)
-            s.rotation = value.toDouble();
-        else
-            (list == 1 ? s.paragraphRegexp : s.encodingName) = value;
-        showWith(s);
-        QCOMPARE(lists[list]->currentIndex(), index);
-        QCOMPARE(items(m_dlg->encodingList).count(QStringLiteral("KOI8-R")), 1);  // the platform has it too
+        QCOMPARE(m_dlg->rotationList->currentIndex(), 0);
+        QCOMPARE(m_dlg->paragraphList->currentIndex(), 2);
+        QCOMPARE(m_dlg->encodingList->currentIndex(), 0);
+        QCOMPARE(items(m_dlg->encodingList).count(QStringLiteral("KOI8-R")), 1);
     }
 
     // The browser lists folders first, then ".dic" files; ".." and folder rows change the folder,
     // a file row fills the path line, the header row does nothing, and only acceptance stores the
-    // path.
+    // path. A stored path in a folder that is gone lists home; the header row still names the gone
+    // folder and choosing it leads nowhere (not to home + the missing path).
     void folderBrowser()
     {
-        make({"d/sub/", "d/Zeta/", "d/NotAvailable/", "d/a.dic", "d/B.dic", "d/book.DIC", "d/notes.txt",
-              "d/x.dic.bak", "d/.hidden.dic", "d/folder.dic/", "top.dic"});
+        for (const char *folder : {"d/sub", "d/Zeta", "d/NotAvailable", "d/folder.dic"})
+            QVERIFY(QDir().mkpath(m_dir->filePath(QLatin1String(folder))));
+        for (const char *file : {"d/a.dic", "d/B.dic", "d/b.DIC", "d/c.dic~", "d/.h.dic", "top.dic"})
+            m_dir->write(QLatin1String(file), {});
         ReaderSettings values = typical();
         QString stored = values.dictionaryPath = root() + QStringLiteral("/d/a.dic");
         showWith(values);
         QCOMPARE(items(m_dlg->folderList),
                  (QStringList{root() + "/d", "..", "folder.dic", "..", "sub", "Zeta", "a.dic", "B.dic"}));
-
         choose(m_dlg->folderList, QStringLiteral(".."));
         QCOMPARE(items(m_dlg->folderList), (QStringList{root(), "..", "d", "top.dic"}));
-        choose(m_dlg->folderList, QStringLiteral("d"));
-        choose(m_dlg->folderList, QStringLiteral("sub"));
-        choose(m_dlg->folderList, QStringLiteral(".."));
+        for (const char *row : {"d", "sub", ".."})
+            choose(m_dlg->folderList, QLatin1String(row));
         QCOMPARE(m_dlg->currentFolder, root() + QStringLiteral("/d"));
-        choose(m_dlg->folderList, QStringLiteral(".."), 1);  // the NotAvailable row
+        choose(m_dlg->folderList, 3);  // the NotAvailable row
         choose(m_dlg->folderList, root());
         QCOMPARE(m_dlg->currentFolder, root());
         QCOMPARE(m_dlg->pathEdit->text(), stored);
@@ -276,14 +226,28 @@ private Q_SLOTS:
         m_dlg->acceptChanges();
         QCOMPARE(m_dlg->values().dictionaryPath, root() + QStringLiteral("/top.dic"));
 
-        // A stored path in a folder that is gone lists home; the header row still names the gone
-        // folder and choosing it leads nowhere (not to home + the missing path).
         stored = values.dictionaryPath = root() + QStringLiteral("/gone/x.dic");
         showWith(values);
         QCOMPARE(m_dlg->currentFolder, m_home.path());
         choose(m_dlg->folderList, root() + QStringLiteral("/gone"));
         QCOMPARE(m_dlg->pathEdit->text(), stored);
         QCOMPARE(m_dlg->currentFolder, m_home.path());
+    }
+
+    // Long font, code page or folder names do not make a tab need more width than a small window.
+    void pagesFitASmallWindow()
+    {
+        ReaderSettings values = typical();
+        values.fontName = values.encodingName = QString(250, QLatin1Char('W'));
+        m_dlg->fontList->addItem(values.fontName);
+        m_dlg->encodingList->addItem(values.fontName);
+        QVERIFY(QDir().mkpath(m_dir->filePath(values.fontName)));
+        values.dictionaryPath = m_dir->filePath(values.fontName + QStringLiteral("/x.dic"));
+        showWith(values);
+        for (int i = 0; i < m_dlg->tabs->count(); ++i) {
+            const QWidget *page = qobject_cast<QScrollArea *>(m_dlg->tabs->widget(i))->widget();
+            QVERIFY2(page->minimumSizeHint().width() <= m_dlg->width(), qPrintable(m_dlg->tabs->tabText(i)));
+        }
     }
 };
 
