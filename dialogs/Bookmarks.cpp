@@ -88,9 +88,14 @@ Bookmarks::Bookmarks(QWidget *parent, const char *name)
 
 void Bookmarks::loadBookmarks(const QString &path)
 {
-    entryList->clear();
     QList<BookmarkRecord> records;
     readBookmarkRecords(path, records);  // a missing file is an empty list
+    setRecords(records);
+}
+
+void Bookmarks::setRecords(const QList<BookmarkRecord> &records)
+{
+    entryList->clear();
     QList<QTreeWidgetItem *> rows;
     rows.reserve(records.size());
     // The same texts addBookmark() would make from the numbers: a line that is not a number

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BookmarkFile.h"
+
 #include <QString>
 #include <QTreeWidgetItem>
 #include <QWidget>
@@ -53,6 +55,8 @@ public Q_SLOTS:
     // Replaces the rows by the complete records of the file at `path`; a missing or unreadable
     // file leaves the list empty.
     void loadBookmarks(const QString &path);
+    // The rows of `records`, as if read from a file (a book's own contents).
+    void setRecords(const QList<BookmarkRecord> &records);
     // Writes every row, in display order, to the file at `path`. The old file is replaced only
     // once the new one is complete; when writing fails it stays as it was. False on failure.
     bool saveBookmarks(const QString &path);

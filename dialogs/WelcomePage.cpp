@@ -16,8 +16,8 @@ WelcomePage::WelcomePage(QWidget *parent) : QWidget(parent)
     big.setBold(true);
     title->setFont(big);
     rows->addWidget(title);
-    auto *about = new QLabel(tr("Folium reads plain text in any encoding, HTML pages, Palm e-books (PalmDoc and Plucker), "
-                                "and each of these packed in a zip or gzip file."));
+    auto *about = new QLabel(tr("Folium reads plain text in any encoding, HTML pages, EPUB books, Palm e-books (PalmDoc and "
+                                "Plucker), and each of these packed in a zip or gzip file."));
     about->setWordWrap(true);
     rows->addWidget(about);
     auto *open = new QLabel(tr("Open a book (Ctrl+O) or drop one here"));

@@ -97,6 +97,16 @@ void ContentsScanner::scan(BookmarkFileWriter &writer, const std::function<bool(
     }
 }
 
+QList<BookmarkRecord> bookContents(const Document &document)
+{
+    QList<BookmarkRecord> records;
+    for (const BookInfo::Entry &entry : document.book().contents)
+        records.append(BookmarkRecord{QString(4 * entry.level, QLatin1Char(' ')) + entry.title,
+                                      QString::number(document.pageNumberOf(entry.position)),
+                                      QString::number(entry.position), QStringLiteral("1")});
+    return records;
+}
+
 bool ContentsScanner::nextAnchor(QString &title, qint64 &position)
 {
     static const QRegularExpression anchor(QStringLiteral("^[aA] "));

@@ -1,10 +1,16 @@
 #pragma once
 
+#include "BookmarkFile.h"
+
+#include <QList>
 #include <QString>
 #include <functional>
 
-class BookmarkFileWriter;
 class Document;
+
+// The contents a book gives itself, as contents-file records: titles indented four spaces a
+// level, nominal page numbers, every entry starting a paragraph. Empty for other documents.
+QList<BookmarkRecord> bookContents(const Document &document);
 
 // Picks a document's headings for its table of contents in one pass: in a document read as
 // HTML, the text of each named anchor; in any other, each short line that follows blank lines.

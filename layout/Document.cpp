@@ -37,35 +37,6 @@ bool htmlByContent(QByteArray head)
         || (head.startsWith("<?xml") && head.contains("<html"));
 }
 
-// Character references in a short text taken from markup (a title).
-QString decodeReferences(const QString &text)
-{
-    QString out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype end = text[i] == QLatin1Char('&') ? text.indexOf(QLatin1Char(';'), i + 1) : -1;
-        if (end < 0 || end - i - 1 > 32 || end == i + 1) {
-            out += text[i];
-            continue;
-        }
-        const QStringView body = QStringView(text).mid(i + 1, end - i - 1);
-        char32_t first = 0, second = 0;
-        if (body.startsWith(QLatin1Char('#')))
-            first = numericCharacterReference(body.mid(1));
-        else
-            lookupHtmlEntity(body, first, second);
-        if (first == 0) {
-            out += text[i];
-            continue;
-        }
-        for (const char32_t c : {first, second}) {
-            if (c)
-                out += QString::fromUcs4(&c, 1);
-        }
-        i = end;
-    }
-    return out;
-}
-
 } // namespace
 
 Document::Document() : m_preparer(std::make_unique<SourcePreparer>()) {}
@@ -89,6 +60,10 @@ Status Document::open(const QString &path)
 {
     close();
     m_pluckerIndex.clear();
+    m_book = BookInfo();
+    m_isBook = false;
+    m_links.clear();
+    m_linkNumbers.clear();
     m_kind = SourceKind::PlainText;
     m_size = 0;
     m_detected = EncodingDetector::Result{};
@@ -102,6 +77,11 @@ Status Document::open(const QString &path)
         if (prepared.plucker) {
             m_kind = SourceKind::Plucker;
             loadPluckerIndex(prepared.rimPath, m_pluckerIndex);  // without it links are not followed
+        }
+        if (prepared.book) {
+            m_kind = SourceKind::Html;
+            m_isBook = true;
+            m_book = prepared.info;
         }
         readPath = prepared.textPath;
         innerName = prepared.innerName;
@@ -129,6 +109,8 @@ QByteArray Document::firstBytes(qint64 count)
 
 QString Document::title()
 {
+    if (m_isBook && !m_book.title.isEmpty())
+        return m_book.title;
     if (!m_open || m_kind != SourceKind::Html)
         return QString();
     const qint64 remembered = m_reader.pos();
@@ -160,13 +142,35 @@ QString Document::title()
             title.append(q);
     }
     m_reader.seek(remembered);
-    return decodeReferences(title).simplified().left(MaxTitleLength);
+    return decodeHtmlReferences(title).simplified().left(MaxTitleLength);
+}
+
+uint16_t Document::linkNumber(const QString &address)
+{
+    if (address.isEmpty())
+        return 0;
+    const auto known = m_linkNumbers.constFind(address);
+    if (known != m_linkNumbers.constEnd())
+        return known.value();
+    if (m_links.size() >= MaxLinks)
+        return 0;
+    m_links.append(address.left(4096));
+    const uint16_t number = uint16_t(m_links.size());
+    m_linkNumbers.insert(address, number);
+    return number;
+}
+
+QString Document::linkAddress(uint16_t number) const
+{
+    return number > 0 && number <= m_links.size() ? m_links[number - 1] : QString();
 }
 
 const QString Document::Automatic = QStringLiteral("Automatic");
 
-void Document::setEncoding(const QString &name)
+void Document::setEncoding(const QString &requested)
 {
+    // A book's copy is written in UTF-8 whatever the reader's setting says.
+    const QString name = m_isBook ? QStringLiteral("UTF-8") : requested;
     m_encodingShown = name;
     if (name == Automatic) {
         // Found once per opening; laying the page out anew does not look again.

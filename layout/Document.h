@@ -1,12 +1,15 @@
 #pragma once
 
+#include "BookInfo.h"
 #include "EncodingDetector.h"
 #include "PluckerIndex.h"
 #include "PositionedReader.h"
 #include "Status.h"
 #include "toUnicode.h"
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <cstdint>
 #include <memory>
@@ -45,6 +48,7 @@ public:
     // or "Automatic": chosen from the first 64 KiB of the file really read (a byte-order mark, a
     // charset the markup declares, valid UTF-8, the detector's guess, the locale's code page).
     // Any other name reads each byte as the character of the same value.
+    // A book prepared as HTML is always read as UTF-8, whatever is asked.
     void setEncoding(const QString &name);
     // The encoding in use, for people: the name set, or for "Automatic" what was found
     // ("windows-1251").
@@ -76,9 +80,25 @@ public:
     qint64 pageNumberOf(qint64 position) const { return pageNumber(position, m_size); }
     static qint64 pageNumber(qint64 position, qint64 size);
 
-    // The text of an HTML document's title element (references decoded, white space collapsed);
-    // empty when it has none or is no HTML file. Found in the first 64 KiB.
+    // The title a book gives itself, else the text of an HTML document's title element
+    // (references decoded, white space collapsed); empty when it has none or is no HTML file.
+    // Found in the first 64 KiB.
     QString title();
+    // The author a book names; empty for other documents.
+    QString author() const { return m_book.author; }
+
+    // What an e-book (EPUB) says about itself: title, author, language, chapters and its own
+    // contents, at positions of the copy read. Empty for other documents.
+    const BookInfo &book() const { return m_book; }
+    bool isBook() const { return m_isBook; }
+
+    // The addresses of the HTML links read so far, numbered from 1 in the order first met; an
+    // address keeps its number while the document is open. 0 for an empty address, or once
+    // MaxLinks different ones are known (those are then no links).
+    static constexpr int MaxLinks = 65535;
+    uint16_t linkNumber(const QString &address);
+    // The address of link `number`; empty for 0 or a number never given.
+    QString linkAddress(uint16_t number) const;
 
     // Where each paragraph of a Plucker book starts; empty for other documents.
     const QVector<PluckerIndexEntry> &pluckerIndex() const { return m_pluckerIndex; }
@@ -90,6 +110,10 @@ private:
     toUnicode m_codePage;
     std::unique_ptr<SourcePreparer> m_preparer;
     QVector<PluckerIndexEntry> m_pluckerIndex;
+    BookInfo m_book;
+    QStringList m_links;
+    QHash<QString, uint16_t> m_linkNumbers;
+    bool m_isBook = false;
     SourceKind m_kind = SourceKind::PlainText;
     bool m_html = false;
     QString m_encodingShown;

@@ -15,6 +15,7 @@ struct TextStyle
     uint16_t linkParagraph = 0;
     QColor penColor = Qt::black;
     bool preformatted = false;  // inside an HTML pre element: line feeds break lines
+    uint16_t htmlLink = 0;      // inside an HTML link: its number in the document's link table
 };
 
 // Everything needed to resume layout at a position with the right attributes.
@@ -30,6 +31,7 @@ struct PageStart
     uint16_t linkParagraph = 0;
     uint8_t fontIncrement = 0;
     bool preformatted = false;
+    uint16_t htmlLink = 0;
 
     static PageStart at(qint64 position, bool paragraph, const TextStyle &style)
     {
@@ -41,13 +43,14 @@ struct PageStart
     }
     TextStyle style() const
     {
-        return TextStyle{bold, italic, underline, fontIncrement, linkRecord, linkParagraph, penColor, preformatted};
+        return TextStyle{bold, italic, underline, fontIncrement, linkRecord, linkParagraph, penColor, preformatted,
+                         htmlLink};
     }
     void setStyle(const TextStyle &s)
     {
         bold = s.bold, italic = s.italic, underline = s.underline, fontIncrement = s.fontIncrement;
         linkRecord = s.linkRecord, linkParagraph = s.linkParagraph, penColor = s.penColor;
-        preformatted = s.preformatted;
+        preformatted = s.preformatted, htmlLink = s.htmlLink;
     }
 };
 
@@ -67,11 +70,13 @@ struct LineWord
     uint16_t linkRecord = 0;
     uint16_t linkParagraph = 0;
     uint8_t fontIncrement = 0;
+    uint16_t htmlLink = 0;
     int gap = 0;  // pixels after this word when the line is justified
 
     void setStyle(const TextStyle &s)
     {
         penColor = s.penColor, bold = s.bold, italic = s.italic, underline = s.underline;
         linkRecord = s.linkRecord, linkParagraph = s.linkParagraph, fontIncrement = s.fontIncrement;
+        htmlLink = s.htmlLink;
     }
 };

@@ -210,6 +210,9 @@ void LineFitter::readStringFit(int paperWidth, bool startsParagraph, TextStyle &
         }
         pass.previous = c;
         appendChar(pass.word, c);
+        // A word partly in a link ("note.1" with its note number linked) follows that link.
+        if (m_running.htmlLink != 0 && m_words[size_t(m_count)].htmlLink == 0)
+            m_words[size_t(m_count)].htmlLink = m_running.htmlLink;
         ++pass.takenCount;
         pass.afterLastTaken = file.pos();
         pass.charsWidth += m_face->width(c);

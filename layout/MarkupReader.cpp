@@ -8,6 +8,7 @@
 namespace {
 
 constexpr int MaxTagName = 15;        // longer names are no element this reader knows
+constexpr int MaxLinkTagText = 4096;  // characters of an a tag read for its address
 constexpr int MaxReferenceLength = 32;  // characters between "&" and ";"
 constexpr char32_t NoBreakSpace = 0xA0;
 
@@ -40,6 +41,48 @@ bool hidesContent(const char *name)
 }
 
 } // namespace
+
+QString htmlAttribute(QStringView tagText, QLatin1StringView name)
+{
+    // Past the element's name, attributes are name, optional "=" and value, quoted or not.
+    qsizetype i = 0;
+    const qsizetype n = tagText.size();
+    while (i < n && !isSpace(tagText[i].unicode()) && tagText[i] != u'/')
+        ++i;
+    while (i < n) {
+        while (i < n && (isSpace(tagText[i].unicode()) || tagText[i] == u'/'))
+            ++i;
+        const qsizetype nameStart = i;
+        while (i < n && tagText[i] != u'=' && !isSpace(tagText[i].unicode()) && tagText[i] != u'/')
+            ++i;
+        const QStringView attribute = tagText.mid(nameStart, i - nameStart);
+        while (i < n && isSpace(tagText[i].unicode()))
+            ++i;
+        if (i >= n || tagText[i] != u'=') {
+            if (attribute.isEmpty())
+                ++i;
+            continue;  // an attribute without a value
+        }
+        ++i;
+        while (i < n && isSpace(tagText[i].unicode()))
+            ++i;
+        qsizetype valueStart = i, valueEnd;
+        if (i < n && (tagText[i] == u'"' || tagText[i] == u'\'')) {
+            const QChar quote = tagText[i];
+            valueStart = ++i;
+            while (i < n && tagText[i] != quote)
+                ++i;
+            valueEnd = i++;
+        } else {
+            while (i < n && !isSpace(tagText[i].unicode()))
+                ++i;
+            valueEnd = i;
+        }
+        if (attribute.compare(name, Qt::CaseInsensitive) == 0)
+            return decodeHtmlReferences(tagText.mid(valueStart, valueEnd - valueStart)).trimmed();
+    }
+    return QString();
+}
 
 MarkupReader::Char MarkupReader::readMarkup(char32_t c, TextStyle &style, uint8_t &lineFontIncrement)
 {
@@ -120,12 +163,19 @@ MarkupReader::Char MarkupReader::readTag(TextStyle &style)
             tooLong = true;
     }
     name[length] = '\0';
+    // A link's start tag is kept for its address.
+    const bool link = !closing && !tooLong && length == 1 && name[0] == 'a';
+    QString linkTag;
+    if (link)
+        linkTag = QStringLiteral("a");
     // The rest of the tag up to ">" outside quoted attribute values; a "/" just before it closes
     // the element at once.
     char32_t quote = 0;
     bool valueStarts = false;  // after "=": a quote here opens a quoted value
     while ((c != U'>' || quote) && !(c == 0 && file.atEnd())) {
         keepTagChar(c);
+        if (link && linkTag.size() < MaxLinkTagText && c <= 0xFFFF)
+            linkTag.append(QChar(char16_t(c)));
         if (quote) {
             quote = c == quote ? 0 : quote;
         } else if (valueStarts && (c == U'"' || c == U'\'')) {
@@ -140,6 +190,11 @@ MarkupReader::Char MarkupReader::readTag(TextStyle &style)
     if (tooLong)
         return Char{0, Kind::Hidden};
 
+    if (length == 1 && name[0] == 'a') {
+        // A link runs from its start tag to its end tag; an anchor without an address is none.
+        style.htmlLink = link && !selfClosing ? m_document.linkNumber(htmlAttribute(linkTag, QLatin1StringView("href"))) : 0;
+        return Char{0, Kind::Hidden};
+    }
     if (!std::strcmp(name, "br"))
         return Char{U'\n', Kind::LineBreak};
     if (!std::strcmp(name, "pre"))

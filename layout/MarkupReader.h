@@ -3,7 +3,12 @@
 #include "Document.h"
 #include "LayoutTypes.h"
 
+#include <QString>
 #include <vector>
+
+// The value of attribute `name` (any case) in a tag's text as the reader keeps it ("a href=x"),
+// character references decoded; empty when the tag has none.
+QString htmlAttribute(QStringView tagText, QLatin1StringView name);
 
 // Reads a document's characters as the page shows them. In documents read as HTML it reads the
 // markup as a browser does: tags and comments are dropped, block elements end paragraphs, br and

@@ -1,4 +1,5 @@
 #include "SourcePreparer.h"
+#include "EpubBook.h"
 #include "FileIo.h"
 #include "PluckerIndex.h"
 #include "Unzip.h"
@@ -24,6 +25,7 @@
 // is B:
 //   B.txt   the prepared text the view reads
 //   B.rim   a Plucker document's paragraph index
+//   B.info  an e-book's BookInfo (its B.txt is HTML)
 //   B.src   which source B.txt (and B.rim) were made from and what they looked like when
 //           complete; without it, or when it does not match, they are never reused
 //   .part-* output being written, under an exclusive flock of its writer until it is renamed
@@ -76,12 +78,17 @@ QByteArray baseName(const QString &documentPath)
 
 qint64 nanoseconds(const struct timespec &t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; }
 
-// What a stamp records: the source file's path and identity when the copy was made, and the
-// identity and size of the finished copy and of its paragraph index, if it has one. Written as
-// "key value" lines, the path last.
-QByteArray stampText(const QByteArray &source, const struct stat &s, const struct stat &copy, const struct stat *rim)
+// What a stamp records: the source file's path and identity when the copy was made, the version
+// of the conversion where it has one, and the identity and size of the finished copy and of its
+// companion, if it has one. Written as "key value" lines, the path last.
+QByteArray stampText(const QByteArray &source, const struct stat &s, const struct stat &copy, const struct stat *rim,
+                     const QByteArray &format)
 {
     QByteArray t(StampMagic);
+    // The version of a converted format: positions kept by the user are offsets into the copy,
+    // so a copy made differently is never taken for the one they were kept in.
+    if (!format.isEmpty())
+        t += "format " + format + '\n';
     t += "source-dev " + QByteArray::number(quint64(s.st_dev)) + '\n';
     t += "source-ino " + QByteArray::number(quint64(s.st_ino)) + '\n';
     t += "source-size " + QByteArray::number(qint64(s.st_size)) + '\n';
@@ -149,9 +156,10 @@ struct SourcePreparer::Private
     bool ensureFolder();
     int createPart(QByteArray &name);
     Reuse stampMatches(const QByteArray &stampName, const QByteArray &textName, const QByteArray &rimName,
-                       const QByteArray &source, const struct stat &s) const;
+                       const QByteArray &source, const struct stat &s, const QByteArray &format) const;
     void writeStamp(const QByteArray &stampName, const QByteArray &source, const struct stat &s,
-                    const struct stat &copy, const struct stat *rim);
+                    const struct stat &copy, const struct stat *rim, const QByteArray &format);
+    std::optional<BookInfo> readInfo(const QByteArray &name) const;
 };
 
 bool SourcePreparer::Private::ensureFolder()
@@ -218,7 +226,8 @@ SourcePreparer::Private::Reuse SourcePreparer::Private::stampMatches(const QByte
                                                                      const QByteArray &textName,
                                                                      const QByteArray &rimName,
                                                                      const QByteArray &source,
-                                                                     const struct stat &s) const
+                                                                     const struct stat &s,
+                                                                     const QByteArray &format) const
 {
     const int fd = ::openat(dirFd, stampName.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
@@ -238,19 +247,35 @@ SourcePreparer::Private::Reuse SourcePreparer::Private::stampMatches(const QByte
     struct stat copy, rim;
     if (stamp.isEmpty() || !ours(textName, copy))
         return Reuse::No;
-    if (stamp == stampText(source, s, copy, nullptr))
+    if (stamp == stampText(source, s, copy, nullptr, format))
         return Reuse::Text;
-    return ours(rimName, rim) && stamp == stampText(source, s, copy, &rim) ? Reuse::TextAndRim : Reuse::No;
+    return ours(rimName, rim) && stamp == stampText(source, s, copy, &rim, format) ? Reuse::TextAndRim : Reuse::No;
+}
+
+std::optional<BookInfo> SourcePreparer::Private::readInfo(const QByteArray &name) const
+{
+    const int fd = ::openat(dirFd, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    const FdCloser closer{fd};
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > 64 * 1024 * 1024)
+        return std::nullopt;
+    QByteArray text(qsizetype(st.st_size), Qt::Uninitialized);
+    if (!fileio::readExactlyAt(fd, 0, text.data(), size_t(text.size())))
+        return std::nullopt;
+    return BookInfo::fromText(text);
 }
 
 void SourcePreparer::Private::writeStamp(const QByteArray &stampName, const QByteArray &source,
-                                         const struct stat &s, const struct stat &copy, const struct stat *rim)
+                                         const struct stat &s, const struct stat &copy, const struct stat *rim,
+                                         const QByteArray &format)
 {
     QByteArray part;
     const int fd = createPart(part);
     if (fd < 0)
         return; // the copy is complete, it just will not be reused
-    const QByteArray text = stampText(source, s, copy, rim);
+    const QByteArray text = stampText(source, s, copy, rim, format);
     const bool written = fileio::writeAll(fd, text.constData(), size_t(text.size()));
     // Renamed while still locked, so that a sweep never takes it for abandoned.
     const bool placed = written && ::renameat(dirFd, part.constData(), dirFd, stampName.constData()) == 0;
@@ -295,6 +320,8 @@ SourcePreparer::Kind SourcePreparer::kindOf(const QString &documentPath)
         return Kind::Gzip;
     if (ext == QLatin1String("pdb") || ext == QLatin1String("prc"))
         return Kind::Palm;
+    if (ext == QLatin1String("epub"))
+        return Kind::Epub;
     return Kind::Plain;
 }
 
@@ -306,6 +333,7 @@ const char *failureMessage(SourcePreparer::Kind kind)
     case SourcePreparer::Kind::Zip: return "Error openning .zip file!";
     case SourcePreparer::Kind::Gzip: return "Error openning .gz file!";
     case SourcePreparer::Kind::Palm: return "Unsupported Palm Document!";
+    case SourcePreparer::Kind::Epub: return "The book cannot be opened.";
     case SourcePreparer::Kind::Plain: break;
     }
     return "Not an archive or a Palm database";
@@ -336,9 +364,9 @@ Status SourcePreparer::openSource(const QString &documentPath, int *fd)
                          failureMessage(kind), std::strerror(error));
 }
 
-Status SourcePreparer::unpack(Kind kind, int sourceFd, int textFd, int rimFd, CopyMeter &meter, bool *plucker)
+Status SourcePreparer::unpack(Kind kind, int sourceFd, int textFd, int companionFd, CopyMeter &meter, bool *companion)
 {
-    *plucker = false;
+    *companion = false;
     struct stat st;
     if (::fstat(sourceFd, &st) != 0)
         return Status::error(Status::Code::Unreadable, failureMessage(kind), std::strerror(errno));
@@ -353,9 +381,20 @@ Status SourcePreparer::unpack(Kind kind, int sourceFd, int textFd, int rimFd, Co
         status = Unzip(sourceFd, meter).ungzip(textFd);
         break;
     case Kind::Palm: {
-        const makedoc9::Conversion converted = makedoc9::Decomp(sourceFd, textFd, rimFd, &meter);
+        const makedoc9::Conversion converted = makedoc9::Decomp(sourceFd, textFd, companionFd, &meter);
         status = converted.status;
-        *plucker = converted.result == makedoc9::Plucker;
+        *companion = converted.result == makedoc9::Plucker;
+        break;
+    }
+    case Kind::Epub: {
+        BookInfo info;
+        status = EpubBook::convert(sourceFd, textFd, meter, info);
+        if (status.isOk() && companionFd >= 0) {
+            const QByteArray text = info.toText();
+            if (!fileio::writeAll(companionFd, text.constData(), size_t(text.size())))
+                status = Status::error(Status::Code::WriteFailed, failureMessage(kind), std::strerror(errno));
+            *companion = status.isOk();
+        }
         break;
     }
     case Kind::Plain:
@@ -369,7 +408,7 @@ Status SourcePreparer::unpack(Kind kind, int sourceFd, int textFd, int rimFd, Co
 SourcePreparer::Result SourcePreparer::prepare(const QString &documentPath, const PrepareProgress &progress)
 {
     Result result;
-    const Kind kind = kindOf(documentPath);
+    Kind kind = kindOf(documentPath);
     auto fail = [&](Status status) {
         result.status = std::move(status);
         return result;
@@ -386,6 +425,8 @@ SourcePreparer::Result SourcePreparer::prepare(const QString &documentPath, cons
     if (!opened.isOk())
         return fail(std::move(opened));
     const FdCloser sourceCloser{sourceFd};
+    if (kind == Kind::Zip && EpubBook::looksLikeEpub(sourceFd))
+        kind = Kind::Epub;
     if (kind == Kind::Zip)
         result.innerName = Unzip::firstFileName(sourceFd);
     else if (kind == Kind::Gzip)
@@ -399,11 +440,17 @@ SourcePreparer::Result SourcePreparer::prepare(const QString &documentPath, cons
     const QByteArray base = baseName(documentPath);
     const QByteArray textName = componentName(base, ".txt");
     const QByteArray stampName = componentName(base, ".src");
-    const QByteArray rimName = componentName(base, ".rim");
+    // The companion: a Plucker book's paragraph index, an e-book's description.
+    const bool book = kind == Kind::Epub;
+    const QByteArray rimName = componentName(base, book ? ".info" : ".rim");
+    const QByteArray format = book ? "epub " + QByteArray::number(EpubBook::FormatVersion) : QByteArray();
     const QString textPath = d->folderPath + QLatin1Char('/') + QFile::decodeName(textName);
     const QString rimPath = d->folderPath + QLatin1Char('/') + QFile::decodeName(rimName);
 
-    const Private::Reuse reuse = d->stampMatches(stampName, textName, rimName, source, sourceStat);
+    Private::Reuse reuse = d->stampMatches(stampName, textName, rimName, source, sourceStat, format);
+    std::optional<BookInfo> info;
+    if (book && (reuse != Private::Reuse::TextAndRim || !(info = d->readInfo(rimName))))
+        reuse = Private::Reuse::No;  // a book is reused only with its description
     if (reuse != Private::Reuse::No) {
         d->made.insert(textPath, stampName);
         result.textPath = textPath;
@@ -412,25 +459,31 @@ SourcePreparer::Result SourcePreparer::prepare(const QString &documentPath, cons
             result.plucker = true;
             result.rimPath = rimPath;
         }
+        if (book) {
+            d->madeRims.append(rimName);
+            result.book = true;
+            result.info = *info;
+        }
         if (progress)
             progress(quint64(sourceStat.st_size), quint64(sourceStat.st_size));
         return result;
     }
     // From here on B.txt is being replaced; whatever it holds is no longer a finished copy.
     ::unlinkat(d->dirFd, stampName.constData(), 0);
-    if (kind == Kind::Palm)
+    if (kind == Kind::Palm || book)
         ::unlinkat(d->dirFd, rimName.constData(), 0);
 
     QByteArray textPart, rimPart;
     const int textFd = d->createPart(textPart);
     if (textFd < 0)
         return failWith(Status::Code::WriteFailed, std::string("cannot create the copy: ") + std::strerror(errno));
-    const int rimFd = kind == Kind::Palm ? d->createPart(rimPart) : -1;
-    if (kind == Kind::Palm && rimFd < 0) {
+    const bool wantsCompanion = kind == Kind::Palm || book;
+    const int rimFd = wantsCompanion ? d->createPart(rimPart) : -1;
+    if (wantsCompanion && rimFd < 0) {
         const std::string why = std::strerror(errno);
         ::unlinkat(d->dirFd, textPart.constData(), 0);
         ::close(textFd);
-        return failWith(Status::Code::WriteFailed, "cannot create the paragraph index: " + why);
+        return failWith(Status::Code::WriteFailed, "cannot create the companion file: " + why);
     }
 
     CopyMeter meter(d->maxCopySize, progress);
@@ -445,7 +498,7 @@ SourcePreparer::Result SourcePreparer::prepare(const QString &documentPath, cons
     if (status.isOk() && plucker) {
         rimPlaced = ::renameat(d->dirFd, rimPart.constData(), d->dirFd, rimName.constData()) == 0;
         if (!rimPlaced)
-            status = Status::error(Status::Code::WriteFailed, failureMessage(kind), "cannot put the paragraph index in place");
+            status = Status::error(Status::Code::WriteFailed, failureMessage(kind), "cannot put the companion file in place");
     }
     if (status.isOk()) {
         textPlaced = ::renameat(d->dirFd, textPart.constData(), d->dirFd, textName.constData()) == 0;
@@ -472,13 +525,17 @@ SourcePreparer::Result SourcePreparer::prepare(const QString &documentPath, cons
     d->made.insert(textPath, stampName);
     // A source that changed while it was read gave a copy of neither version: not to be reused.
     if (::fstat(sourceFd, &sourceAfter) == 0 && sameContent(sourceStat, sourceAfter))
-        d->writeStamp(stampName, source, sourceStat, copy, plucker ? &rim : nullptr);
+        d->writeStamp(stampName, source, sourceStat, copy, plucker ? &rim : nullptr, format);
 
     result.textPath = textPath;
     if (plucker) {
         d->madeRims.append(rimName);
-        result.plucker = true;
-        result.rimPath = rimPath;
+        result.plucker = !book;
+        result.rimPath = book ? QString() : rimPath;
+        if (book) {
+            result.book = true;
+            result.info = d->readInfo(rimName).value_or(BookInfo());
+        }
     }
     return result;
 }

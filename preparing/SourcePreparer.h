@@ -1,20 +1,21 @@
 #pragma once
 
+#include "BookInfo.h"
 #include "CopyMeter.h"
 #include "Status.h"
 
 #include <QString>
 
-// Turns archives (zip, gzip) and Palm databases (pdb, prc) into plain files that the view
-// can read, inside a temporary folder private to the user. It remembers what it prepared so
-// that only those files are ever deleted.
+// Turns archives (zip, gzip), Palm databases (pdb, prc) and EPUB books into files that the view
+// can read, inside a temporary folder private to the user: the text itself, or one HTML document
+// for a book. It remembers what it prepared so that only those files are ever deleted.
 //
 // Threads: nothing here touches the GUI, so prepare may run on a worker thread. One preparer is
 // used by one thread at a time; the static functions may be called from any thread.
 class SourcePreparer
 {
 public:
-    enum class Kind { Zip, Gzip, Palm, Plain };
+    enum class Kind { Zip, Gzip, Palm, Epub, Plain };
 
     struct Result
     {
@@ -22,6 +23,8 @@ public:
         QString textPath;  // the prepared file to read
         QString rimPath;   // Plucker paragraph index, empty for everything else
         bool plucker = false;
+        bool book = false;  // an e-book prepared as one HTML document (UTF-8), described by `info`
+        BookInfo info;
         // The name the text has inside its packing: a zip's first file ("book/index.html"), a
         // gzip file's name without ".gz"; empty for Palm books.
         QString innerName;
@@ -34,7 +37,8 @@ public:
     SourcePreparer(const SourcePreparer &) = delete;
     SourcePreparer &operator=(const SourcePreparer &) = delete;
 
-    // By the text after the last "." of the file name, lower-cased: "zip", "gz", "pdb"/"prc".
+    // By the text after the last "." of the file name, lower-cased: "zip", "gz", "pdb"/"prc",
+    // "epub". A zip found to hold an EPUB book is prepared as one all the same.
     static Kind kindOf(const QString &documentPath);
 
     // The largest prepared copy, in bytes; CopyMeter::DefaultLimit (1 GiB) until set. A preparation
@@ -68,10 +72,11 @@ public:
     static Status openSource(const QString &documentPath, int *fd);
 
     // The conversion alone, between descriptors the caller opened: `sourceFd` (from openSource),
-    // `textFd` and, for a Palm book, `rimFd` (-1: no paragraph index) are written from their
-    // current position. *plucker tells whether a paragraph index was written. On failure the
+    // `textFd` and `companionFd` (-1: none) are written from their current position. The
+    // companion of a Palm book is its paragraph index, of an EPUB book its BookInfo text.
+    // *companion tells whether one was written (a Plucker book or an e-book). On failure the
     // outputs hold a partial copy for the caller to delete.
-    static Status unpack(Kind kind, int sourceFd, int textFd, int rimFd, CopyMeter &meter, bool *plucker);
+    static Status unpack(Kind kind, int sourceFd, int textFd, int companionFd, CopyMeter &meter, bool *companion);
 
 private:
     struct Private;

@@ -25,7 +25,8 @@ std::optional<BookRecord> ReadingPlaces::arrive(const QString &path)
     return found;
 }
 
-void ReadingPlaces::note(const PageStart &start, qint64 textSize, const QString &title, const QString &encoding)
+void ReadingPlaces::note(const PageStart &start, qint64 textSize, const QString &title, const QString &author,
+                         const QString &encoding)
 {
     if (m_current.path.isEmpty() || !m_store.isOpen())
         return;
@@ -37,6 +38,8 @@ void ReadingPlaces::note(const PageStart &start, qint64 textSize, const QString 
     m_current.underline = start.underline;
     if (!title.isEmpty())
         m_current.title = title;
+    if (!author.isEmpty())
+        m_current.author = author;
     m_current.encoding = encoding;
     m_current.setProgress(start.position, textSize);
     m_current.lastRead = QDateTime();  // now

@@ -18,7 +18,8 @@ public:
     // by its size and the fingerprint of its start; also notes which book is being read.
     std::optional<BookRecord> arrive(const QString &path);
     // Notes the place in the book being read (the one arrive() was last called for).
-    void note(const PageStart &start, qint64 textSize, const QString &title, const QString &encoding);
+    void note(const PageStart &start, qint64 textSize, const QString &title, const QString &author,
+              const QString &encoding);
 
     LibraryStore &store() { return m_store; }
 

@@ -148,6 +148,7 @@ private:
     void takeDocument(const QString &path);
     void notePlace();
     void updateWelcome();
+    void showBookContents();
     void fillRecentMenu();
     void firstStart();
 

@@ -4,6 +4,7 @@
 #include "TextReader.h"
 
 #include "Bookmarks.h"
+#include "ContentsScanner.h"
 #include "FileDialog.h"
 #include "LibraryPage.h"
 #include "MyView.h"
@@ -90,9 +91,17 @@ void TextReader::openDocument(const QString &path)
     }
     m_recent.add(absolute);
     m_recent.save();
+    showBookContents();
     showTitle();
     updateWelcome();
     notePlace();  // the library knows the book from now on, also if the reader is killed
+}
+
+// A book's own contents fill the contents list until a contents file is built for it.
+void TextReader::showBookContents()
+{
+    if (!QFileInfo::exists(contentsFile()) && view->documentOpen() && !view->document().book().contents.isEmpty())
+        contentsList->setRecords(bookContents(view->document()));
 }
 
 // Notes the page on screen as the place of the book being read.
@@ -101,7 +110,8 @@ void TextReader::notePlace()
     m_placeTimer.stop();
     if (!view->documentOpen())
         return;
-    m_places.note(view->pageStart(), view->document().size(), view->documentTitle(), view->settings().encodingName);
+    m_places.note(view->pageStart(), view->document().size(), view->documentTitle(), view->documentAuthor(),
+                  view->settings().encodingName);
 }
 
 void TextReader::fillRecentMenu()

@@ -75,6 +75,7 @@ void TextReader::loadSettings()
     start.underline = place.underline;
     view->setPageStart(start);
     Q_EMIT resumeSignal();
+    showBookContents();
     showTitle();
     if (view->documentOpen()) {
         m_places.arrive(QFileInfo(filePath).absoluteFilePath());
@@ -82,13 +83,14 @@ void TextReader::loadSettings()
     }
 }
 
-// A document that names itself (an HTML title) is called so in the caption; any other by its
-// base name.
+// A document that names itself (an HTML title, a book's title and author) is called so in the
+// caption; any other by its base name.
 void TextReader::showTitle()
 {
     const QString title = view->documentTitle();
+    const QString author = view->documentAuthor();
     if (!title.isEmpty())
-        setWindowTitle(caption(title));
+        setWindowTitle(caption(author.isEmpty() ? title : title + QStringLiteral(" \u2014 ") + author));
 }
 
 void TextReader::saveSettings()

@@ -13,7 +13,8 @@ namespace {
 
 const char Usage[] =
     "Usage: folium [FILE]\n"
-    "A reader for plain text, HTML and Palm e-books (PalmDoc, Plucker), also in zip or gzip files.\n"
+    "A reader for plain text, HTML, EPUB books and Palm e-books (PalmDoc, Plucker), also in zip or\n"
+    "gzip files.\n"
     "Opens FILE at the place where it was left, or the last book read.\n"
     "\n"
     "  -h, --help     show this text\n"

@@ -1,5 +1,7 @@
 #include "HtmlEntities.h"
 
+#include <QString>
+
 #include "html_entities_table.h"
 
 #include <algorithm>
@@ -84,4 +86,32 @@ char32_t numericCharacterReference(QStringView digitsAfterHash)
     if (value >= 0x80 && value <= 0x9F && Windows1252High[value - 0x80] != 0)
         return Windows1252High[value - 0x80];
     return value;
+}
+
+QString decodeHtmlReferences(QStringView text)
+{
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype end = text[i] == QLatin1Char('&') ? text.indexOf(QLatin1Char(';'), i + 1) : -1;
+        if (end < 0 || end - i - 1 > 32 || end == i + 1) {
+            out += text[i];
+            continue;
+        }
+        const QStringView body = text.mid(i + 1, end - i - 1);
+        char32_t first = 0, second = 0;
+        if (body.startsWith(QLatin1Char('#')))
+            first = numericCharacterReference(body.mid(1));
+        else
+            lookupHtmlEntity(body, first, second);
+        if (first == 0) {
+            out += text[i];
+            continue;
+        }
+        for (const char32_t c : {first, second}) {
+            if (c)
+                out += QString::fromUcs4(&c, 1);
+        }
+        i = end;
+    }
+    return out;
 }

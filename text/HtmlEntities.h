@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringView>
 
 // Character references in HTML text, for the line fitter that meets them one by one.
@@ -17,3 +18,7 @@ bool lookupHtmlEntity(QStringView name, char32_t &first, char32_t &second);
 // - Maps 0x80-0x9F through windows-1252 (&#150; is an en dash), as documents written on that code
 //   page mean it; the five values it leaves unassigned stay as they are.
 char32_t numericCharacterReference(QStringView digitsAfterHash);
+
+// A short text taken from markup (a title, an attribute's value) with its character references
+// replaced by their characters; what is no reference stays as written.
+QString decodeHtmlReferences(QStringView text);

@@ -1,9 +1,11 @@
-// folium-convert SRC OUT [--rim RIM] [--max-output BYTES]: prepares a .zip, .gz, .pdb or .prc file
-// the way the reader does, writing the text it would read to OUT (and a Plucker paragraph index to
-// RIM), and prints which kind it was: zip, gzip, palmdoc or plucker. The text may be at most BYTES
+// folium-convert SRC OUT [--rim RIM] [--max-output BYTES]: prepares a .zip, .gz, .pdb, .prc or .epub
+// file the way the reader does, writing the text it would read to OUT (an EPUB book's HTML copy;
+// and a Plucker paragraph index to RIM), and prints which kind it was: zip, gzip, palmdoc, plucker
+// or epub. The text may be at most BYTES
 // long (1 GiB unless given). OUT and RIM are written under temporary names beside them and renamed
 // into place once complete; on failure the tool prints the reader's message, exits with 1 and
 // leaves OUT and RIM as they were.
+#include "EpubBook.h"
 #include "SourcePreparer.h"
 
 #include <QFile>
@@ -152,6 +154,7 @@ const char *kindName(SourcePreparer::Kind kind, bool plucker)
     case SourcePreparer::Kind::Zip: return "zip";
     case SourcePreparer::Kind::Gzip: return "gzip";
     case SourcePreparer::Kind::Palm: return plucker ? "plucker" : "palmdoc";
+    case SourcePreparer::Kind::Epub: return "epub";
     case SourcePreparer::Kind::Plain: break;
     }
     return "plain";
@@ -174,9 +177,9 @@ int main(int argc, char **argv)
             return usage();
     }
     const QString source = QFile::decodeName(argv[1]);
-    const SourcePreparer::Kind kind = SourcePreparer::kindOf(source);
+    SourcePreparer::Kind kind = SourcePreparer::kindOf(source);
     if (kind == SourcePreparer::Kind::Plain) {
-        std::fprintf(stderr, "not a .zip, .gz, .pdb or .prc file: %s\n", argv[1]);
+        std::fprintf(stderr, "not a .zip, .gz, .pdb, .prc or .epub file: %s\n", argv[1]);
         return 2;
     }
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
@@ -186,6 +189,8 @@ int main(int argc, char **argv)
     Status status = SourcePreparer::openSource(source, &sourceFd);
     if (!status.isOk())
         return fail(status);
+    if (kind == SourcePreparer::Kind::Zip && EpubBook::looksLikeEpub(sourceFd))
+        kind = SourcePreparer::Kind::Epub;
     // A rim is written only for a Palm book; a zip or gzip file leaves RIM alone.
     const bool wantsRim = rimPath && kind == SourcePreparer::Kind::Palm;
     AtomicOutput out(0), rim(1);

@@ -1,5 +1,6 @@
 // folium-render: lays a document out with the real reading view, without a screen, and saves the
 // page as a picture or prints where every line starts.
+#include "ContentsScanner.h"
 #include "MyView.h"
 #include "UserMessages.h"
 
@@ -114,8 +115,11 @@ void defineOptions(QCommandLineParser &p)
                  QStringLiteral("Look tapped words up in this dictionary file (the built-in dictionary)."),
                  QStringLiteral("file")});
     p.addOption({QStringLiteral("name"), QStringLiteral("Print NAME <title> and PAGENO <n> for the page shown.")});
-    p.addOption({QStringLiteral("contents"), QStringLiteral("Write the document's contents file, as Build Contents does."),
+    p.addOption({QStringLiteral("contents"),
+                 QStringLiteral("Write the document's contents file: a book's own contents, else as Build Contents does."),
                  QStringLiteral("file")});
+    p.addOption({QStringLiteral("info"),
+                 QStringLiteral("Print TITLE, AUTHOR, LANGUAGE and CHAPTERS rows, as far as the document says them.")});
     p.addOption({QStringLiteral("lines"),
                  QStringLiteral("Print ENCODING <name>, then PAGE and LINE rows for every page drawn.")});
 }
@@ -181,16 +185,35 @@ void showFirstPage(MyView *view, qint64 position, int page)
         view->nextPage();
 }
 
-// --name, --contents and --out, once the events have run.
+// What the document says about itself: a book its metadata, an HTML page its title.
+void printInfo(MyView *view, QTextStream &out)
+{
+    const BookInfo &book = view->document().book();
+    const QString title = view->documentTitle();
+    if (!title.isEmpty())
+        out << "TITLE " << title << '\n';
+    if (!book.author.isEmpty())
+        out << "AUTHOR " << book.author << '\n';
+    if (!book.language.isEmpty())
+        out << "LANGUAGE " << book.language << '\n';
+    if (view->document().isBook())
+        out << "CHAPTERS " << book.chapters << '\n';
+}
+
+// --info, --name, --contents and --out, once the events have run.
 int writeOutputs(const QCommandLineParser &p, MyView *view, QTextStream &out, QTextStream &err)
 {
+    if (p.isSet(QStringLiteral("info")))
+        printInfo(view, out);
     if (p.isSet(QStringLiteral("name")))
         out << "NAME " << view->getBookmarkName() << "\nPAGENO " << view->getPageNumber() << '\n';
     out.flush();
     if (p.isSet(QStringLiteral("contents"))) {
         const QString file = p.value(QStringLiteral("contents"));
-        view->generateContents(file);
-        if (!QFileInfo::exists(file)) {
+        const QList<BookmarkRecord> own = bookContents(view->document());
+        if (own.isEmpty())
+            view->generateContents(file);
+        if ((!own.isEmpty() && !writeBookmarkRecords(file, own)) || !QFileInfo::exists(file)) {
             err << "folium-render: cannot write " << file << "\n";
             return 1;
         }

@@ -202,6 +202,7 @@ void MyView::makeStream(const QString &path)
         return;  // a document already open stays open at its place
     m_fileName = path;
     m_pageCount.forget();
+    m_anchors.clear();
     m_links.clear();
     if (m_backAction)
         m_backAction->setEnabled(false);

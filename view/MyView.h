@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AnchorIndex.h"
 #include "AutoScroller.h"
 #include "Document.h"
 #include "LayoutTypes.h"
@@ -23,6 +24,7 @@
 #include <vector>
 
 class QAction;
+class QUrl;
 class QMainWindow;
 
 // The reading view: lays the open document out page by page, straight from its bytes, and shows
@@ -52,6 +54,7 @@ public:
     const Document &document() const { return m_document; }
     // What the document calls itself (an HTML title); empty when it does not say.
     QString documentTitle() { return m_document.title(); }
+    QString documentAuthor() const { return m_document.author(); }
     // The file really read stands at its end: the page on screen is the last one.
     bool atEnd() { return m_document.reader().atEnd(); }
 
@@ -115,6 +118,8 @@ public:
     void setPageObserver(PageObserver observer) { m_pageObserver = std::move(observer); }
     // How many lines were fitted since construction (paging tests count re-fitting).
     qint64 fitterCalls() const { return m_fitter.calls(); }
+    // What opens a web or mail address tapped in the text; the desktop's handler unless set.
+    void setUrlOpener(std::function<void(const QUrl &)> opener) { m_openUrl = std::move(opener); }
 
 public Q_SLOTS:
     void fileOpen(const QString &path);
@@ -164,6 +169,7 @@ private:
     void changeFontSize(int delta);
     void jumpToFraction(int px);
     void followLink(qint64 from, qint64 to);
+    bool followHtmlLink(const QString &address);
     // Where a link drawn on the page leads; -1 when it leads nowhere known.
     qint64 linkTarget(uint16_t record, uint16_t paragraph) const;
     bool isParagraphMark(qint64 q);
@@ -185,6 +191,8 @@ private:
     PageHistory m_pages;
     PageCount m_pageCount;  // for "page x of y"
     LinkHistory m_links;
+    AnchorIndex m_anchors;  // the document's named places, read on the first link followed
+    std::function<void(const QUrl &)> m_openUrl;
     PageWords m_words;
     WordPainter m_painter;
     AutoScroller m_scroller;

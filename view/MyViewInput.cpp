@@ -8,6 +8,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QWheelEvent>
 #include <cstdlib>
 
@@ -178,6 +180,8 @@ void MyView::mousePressEvent(QMouseEvent *e)
             followLink(m_pageStart.position, target);
             return;
         }
+        if (word->htmlLink && followHtmlLink(m_document.linkAddress(word->htmlLink)))
+            return;
     }
     const QString text = word ? word->text : QString();
     if (m_settings.internalDictionary)
@@ -236,6 +240,31 @@ qint64 MyView::linkTarget(uint16_t record, uint16_t paragraph) const
             return entry.offset;
     }
     return -1;
+}
+
+// A link within the document goes to its named place; one to the web or to a mail address goes
+// to the desktop's handler, never into the reader. Anything else is no link to follow.
+bool MyView::followHtmlLink(const QString &address)
+{
+    if (address.startsWith(QLatin1Char('#'))) {
+        if (!m_anchors.isBuilt())
+            m_anchors.build(m_document);
+        const qint64 target = m_anchors.position(QUrl::fromPercentEncoding(address.mid(1).toUtf8()));
+        if (target < 0)
+            return false;
+        followLink(m_pageStart.position, target);
+        return true;
+    }
+    const QUrl url(address);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")
+                           && scheme != QLatin1String("mailto")))
+        return false;
+    if (m_openUrl)
+        m_openUrl(url);
+    else
+        QDesktopServices::openUrl(url);
+    return true;
 }
 
 void MyView::followLink(qint64 from, qint64 to)

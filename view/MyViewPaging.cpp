@@ -88,10 +88,12 @@ void MyView::printLine()
     const int spaceWidth = m_fitter.layout().spaceWidth;
     for (int i = 0; i < count; ++i) {
         const LineWord &word = m_fitter.lineWord(i);
-        const WordFonts::Face &face = m_fonts.face(word.bold, word.italic, word.underline, word.fontIncrement);
+        // An HTML link is drawn as a browser draws one: underlined, in the link colour.
+        const bool htmlLink = word.htmlLink != 0;
+        const WordFonts::Face &face = m_fonts.face(word.bold, word.italic, word.underline || htmlLink, word.fontIncrement);
         if (!m_scroller.autoScroll())
-            m_words.add(word.text, m_penX, m_penY, word.linkRecord, word.linkParagraph);
-        const QColor color = m_theme.wordColor(word.penColor);
+            m_words.add(word.text, m_penX, m_penY, word.linkRecord, word.linkParagraph, word.htmlLink);
+        const QColor color = htmlLink ? m_theme.link : m_theme.wordColor(word.penColor);
         m_penX += m_painter.draw(word.text, m_penX, m_penY, face, color);
         if (i < count - 1)
             m_penX += justified ? word.gap : spaceWidth;

@@ -16,6 +16,7 @@ public:
         QString text;
         uint16_t linkRecord = 0;  // both 0: not a link
         uint16_t linkParagraph = 0;
+        uint16_t htmlLink = 0;  // an HTML link's number in the document's link table; 0: none
         int x = 0;  // left edge
         int y = 0;  // baseline
     };
@@ -23,10 +24,10 @@ public:
     void clear() { m_count = 0; }
     // Records a word drawn with its left edge at x and its baseline at y. Past the table's end the
     // last slot in use takes every further word, so the latest word drawn can still be tapped.
-    void add(const QString &text, int x, int y, uint16_t linkRecord, uint16_t linkParagraph)
+    void add(const QString &text, int x, int y, uint16_t linkRecord, uint16_t linkParagraph, uint16_t htmlLink = 0)
     {
         Word &slot = m_words[size_t(std::min(m_count, Capacity - 2))];
-        slot = Word{text, linkRecord, linkParagraph, x, y};
+        slot = Word{text, linkRecord, linkParagraph, htmlLink, x, y};
         if (m_count < Capacity - 1)
             ++m_count;
     }

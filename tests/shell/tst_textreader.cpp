@@ -3,6 +3,7 @@
 // contents commands, and the desktop's ways of opening books and keeping their places.
 #include "Bookmarks.h"
 #include "Config.h"
+#include "EpubBuilder.h"
 #include "FileDialog.h"
 #include "KeysHelp.h"
 #include "MyView.h"
@@ -510,6 +511,28 @@ private Q_SLOTS:
         QVERIFY(w->view->pageWords().count() == 2);
         QVERIFY(w->close());
         QCOMPARE(readFile(library), junk);
+    }
+
+    // An EPUB book is called by its title and author, and its own contents fill the list until
+    // "Build Contents" makes a contents file, which then takes their place.
+    void bookTitleAndContents()
+    {
+        EpubBuilder book;
+        book.metadata("The Title", "The Author", "en")
+            .chapter("one.xhtml", "<h1>One</h1><p>" + QByteArray("words ").repeated(300) + "</p>")
+            .chapter("two.xhtml", "<h1 id=\"h\">Two</h1><p>more</p>")
+            .contents({{"First", "one.xhtml", 0}, {"Second", "two.xhtml#h", 1}});
+        const QString path = writeDoc(QStringLiteral("book.epub"), book.build());
+        TextReader *w = start(path);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Folium - The Title \u2014 The Author"));
+        QCOMPARE(titles(w->contentsList), (QStringList{"First", "    Second"}));
+        clickNavigation(w->contentsAction);
+        tap(w->contentsList->entryList, w->contentsList->entryList->topLevelItem(1));
+        checkReadingMode();
+        QCOMPARE(w->view->pageWords().at(0).text, QStringLiteral("Two"));
+        clickNavigation(w->buildContentsAction);
+        QVERIFY(QFile::exists(w->contentsFile()));
+        QVERIFY(!titles(w->contentsList).contains(QStringLiteral("First")));
     }
 
     // Help > Keys lists every shortcut a menu entry has.

@@ -1,5 +1,6 @@
 // Keys and taps: the key table in every rotation, toggles, the bar jump, word taps, links, and the
 // translation page in place of the page.
+#include "EpubBuilder.h"
 #include "PalmBuilder.h"
 #include "PrivateBus.h"
 #include "TestFiles.h"
@@ -302,6 +303,46 @@ private Q_SLOTS:
         QCOMPARE(f.word(0).text, QStringLiteral("start"));
         f.view->goLinkBack();  // nothing left to go back over
         QCOMPARE(f.view->pageStart().position, pages[0]);
+    }
+
+    // HTML links, in a page and in an EPUB book: drawn as links, a tap goes to the named place
+    // (not to a name inside a comment) and Back returns; a web address goes to the desktop's
+    // handler and the page stays; a link to another file is no link, so the word is looked up.
+    void htmlLinks()
+    {
+        const QByteArray filler = "<p>" + words(400) + "</p>";
+        const QByteArray page = "<html><body><p><a href='#far'>go</a> <a href=\"https://example.org/?a=1&amp;b=2\">web</a> "
+                                "<a href=other.html>other</a></p>"
+                              + filler + "<!-- <p id=\"far\">not here</p> -->" + filler + "<h2 id=\"far\">Far</h2>" + filler
+                              + "</body></html>";
+        EpubBuilder book;
+        book.chapter("one.xhtml", "<p><a href=\"two.xhtml#far\">go</a> <a href=\"https://example.org/?a=1&amp;b=2\">web"
+                                  "</a> <a href=\"other.html\">other</a></p>" + filler)
+            .chapter("two.xhtml", filler + "<h2 id=\"far\">Far</h2>" + filler);
+        for (const bool epub : {false, true}) {
+            ViewFixture f(300, 400, [](ReaderSettings &s) { s.encodingName = QStringLiteral("CP1251"); });
+            QAction back(nullptr);
+            f.view->setBackAction(&back);
+            QList<QUrl> opened;
+            f.view->setUrlOpener([&opened](const QUrl &url) { opened << url; });
+            f.open(epub ? QStringLiteral("b.epub") : QStringLiteral("p.html"), epub ? book.build() : page);
+            QCOMPARE(f.view->document().isBook(), epub);
+            const qint64 start = f.view->pageStart().position;
+            QCOMPARE(f.word(0).text, QStringLiteral("go"));
+            QVERIFY(f.word(0).htmlLink && f.word(1).htmlLink && f.word(2).htmlLink == (epub ? 0 : f.word(2).htmlLink));
+            QVERIFY(!f.word(3).htmlLink);
+            tap(f, f.word(1));
+            QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("https://example.org/?a=1&b=2"))});
+            QCOMPARE(f.view->pageStart().position, start);
+            tap(f, f.word(2));
+            QVERIFY(f.view->translationShown());
+            QTest::keyClick(f.view, Qt::Key_Return);
+            tap(f, f.word(0));
+            QCOMPARE(f.word(0).text, QStringLiteral("Far"));
+            QVERIFY(back.isEnabled());
+            f.view->goLinkBack();
+            QCOMPARE(f.view->pageStart().position, start);
+        }
     }
 };
 
