@@ -1,0 +1,145 @@
+// EPUB books: preparing a book of about 140 chapters the first time, opening it again from the
+// prepared copy, each up to its first page laid out, against `unzip -p` of the same file in the
+// same run. The book is generated at start in a temporary folder.
+#include "Document.h"
+#include "EpubBuilder.h"
+#include "LineFitter.h"
+#include "SourcePreparer.h"
+#include "WordFonts.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+
+namespace {
+
+constexpr int Chapters = 140;
+
+struct Book
+{
+    QTemporaryDir dir;
+    QString path;
+    qint64 size = 0;
+    qint64 xhtml = 0;
+
+    Book()
+    {
+        // Made-up words of two to nine letters: prose that compresses about as well as a novel.
+        QRandomGenerator g(7);
+        QList<QByteArray> words;
+        for (int i = 0; i < 4000; ++i) {
+            QByteArray word;
+            for (int n = 2 + int(g.bounded(8)); n > 0; --n)
+                word += char('a' + g.bounded(26));
+            words.append(word);
+        }
+        EpubBuilder book;
+        QList<EpubBuilder::Entry> contents;
+        for (int c = 0; c < Chapters; ++c) {
+            QByteArray body = "<h1 id=\"c\">Chapter " + QByteArray::number(c + 1) + "</h1>";
+            for (int p = 0; p < 25; ++p) {
+                body += "<p>";
+                for (int w = 0; w < 120; ++w)
+                    body += words[int(g.bounded(4000))] + (w % 17 == 3 ? " <i>softly</i> " : " ");
+                body += "</p>\n";
+            }
+            const QByteArray href = "text/ch" + QByteArray::number(c) + ".xhtml";
+            book.chapter(href, body);
+            xhtml += EpubBuilder::xhtml(body).size();
+            contents.append({"Chapter " + QByteArray::number(c + 1), href + "#c", 0});
+        }
+        book.contents(contents);
+        path = dir.filePath(QStringLiteral("book.epub"));
+        QFile file(path);
+        const QByteArray bytes = book.build();
+        size = bytes.size();
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            std::abort();
+    }
+};
+
+Book &book()
+{
+    static Book b;
+    return b;
+}
+
+// Opens the book as the view does and fits the lines of a first page.
+void openToFirstPage(Document &document, benchmark::State &state)
+{
+    if (!document.open(book().path).isOk() || !document.isOpen())
+        state.SkipWithError("the book did not open");
+    document.setEncoding(QStringLiteral("UTF-8"));
+    document.setReadAsHtml(false);
+    static WordFonts fonts = [] {
+        WordFonts f;
+        f.setBase(QStringLiteral("DejaVu Serif"), 18);
+        return f;
+    }();
+    LineFitter fitter(document, fonts);
+    LineLayout layout;
+    layout.spaceWidth = fonts.base().width(U' ');
+    fitter.setLayout(layout);
+    TextStyle style;
+    bool paragraph = true;
+    for (int line = 0; line < 40 && !document.reader().atEnd(); ++line) {
+        fitter.readStringFit(720, paragraph, style);
+        paragraph = fitter.nextLineNewParagraph();
+    }
+}
+
+void BM_EpubFirstOpen(benchmark::State &state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        QDir(QStringLiteral("/tmp/folium")).removeRecursively();  // no copy to reuse
+        state.ResumeTiming();
+        Document document;
+        openToFirstPage(document, state);
+    }
+    state.SetBytesProcessed(state.iterations() * book().size);
+}
+
+void BM_EpubOpenAgain(benchmark::State &state)
+{
+    {
+        Document first;
+        openToFirstPage(first, state);
+    }
+    for (auto _ : state) {
+        Document document;
+        openToFirstPage(document, state);
+    }
+}
+
+void BM_UnzipPReference(benchmark::State &state)
+{
+    const QByteArray line = "unzip -p '" + QFile::encodeName(book().path) + "' > /dev/null";
+    for (auto _ : state) {
+        if (std::system(line.constData()) != 0)
+            state.SkipWithError("unzip failed");
+    }
+    state.SetBytesProcessed(state.iterations() * book().size);
+}
+
+} // namespace
+
+BENCHMARK(BM_EpubFirstOpen)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EpubOpenAgain)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_UnzipPReference)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);  // fonts need it
+    benchmark::Initialize(&argc, argv);
+    std::fprintf(stderr, "book: %d chapters, %lld bytes, %lld bytes of XHTML\n", Chapters,
+                 static_cast<long long>(book().size), static_cast<long long>(book().xhtml));
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
