@@ -110,18 +110,21 @@ private Q_SLOTS:
     }
 
     // What the markup reader shows of a book: pictures as their alt text, named entities without
-    // a DTD, pre's line feeds kept and no others, and a chapter that is no XML still read.
+    // a DTD, pre's line feeds kept and no others, a chapter that is no XML still read, and
+    // right-to-left words in their logical order.
     void shownAsTheReaderShowsIt()
     {
         EpubBuilder book;
         book.chapter("a.xhtml", "<p>caf&eacute;&nbsp;au lait <img src=\"x.png\" alt=\"A  cup\"/> "
                                 "<img src=\"y.png\"/></p>\n<p>next\nline</p><pre>a\n b</pre><script>hidden()</script>")
-            .rawChapter("b.xhtml", "<html><body><p>broken <b>markup &nbsp; here</p></body></html>");
+            .rawChapter("b.xhtml", "<html><body><p>broken <b>markup &nbsp; here</p></body></html>")
+            .chapter("c.xhtml", "<p dir=\"rtl\">\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd</p>");
         LayoutFixture f;
         f.open(QStringLiteral("book.epub"), book.build());
         QVERIFY(f.document.isBook());
         QCOMPARE(f.lines(2000), (QStringList{QString::fromUtf8("café\u00A0au lait [A cup] [picture]|"),
-                                             "next line|", "a", QString::fromUtf8("\u00A0b|"), QString::fromUtf8("broken markup \u00A0 here|"), "|"}));
+                                             "next line|", "a", QString::fromUtf8("\u00A0b|"), QString::fromUtf8("broken markup \u00A0 here|"),
+                                             QString::fromUtf8("\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd|"), "|"}));
     }
 
     void brokenAndHostileBooks_data()
