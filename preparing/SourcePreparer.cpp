@@ -1,5 +1,7 @@
 #include "SourcePreparer.h"
 #include "EpubBook.h"
+#include "Fb2Book.h"
+#include "MobiBook.h"
 #include "FileIo.h"
 #include "PluckerIndex.h"
 #include "Unzip.h"
@@ -315,13 +317,17 @@ SourcePreparer::Kind SourcePreparer::kindOf(const QString &documentPath)
     const int dot = name.lastIndexOf(QLatin1Char('.'));
     const QString ext = dot < 0 ? QString() : name.mid(dot + 1).toLower();
     if (ext == QLatin1String("zip"))
-        return Kind::Zip;
+        return name.endsWith(QLatin1String(".fb2.zip"), Qt::CaseInsensitive) ? Kind::Fb2Zip : Kind::Zip;
     if (ext == QLatin1String("gz"))
         return Kind::Gzip;
     if (ext == QLatin1String("pdb") || ext == QLatin1String("prc"))
         return Kind::Palm;
     if (ext == QLatin1String("epub"))
         return Kind::Epub;
+    if (ext == QLatin1String("mobi") || ext == QLatin1String("azw") || ext == QLatin1String("azw3"))
+        return Kind::Mobi;
+    if (ext == QLatin1String("fb2"))
+        return Kind::Fb2;
     return Kind::Plain;
 }
 
@@ -333,12 +339,28 @@ const char *failureMessage(SourcePreparer::Kind kind)
     case SourcePreparer::Kind::Zip: return "Error openning .zip file!";
     case SourcePreparer::Kind::Gzip: return "Error openning .gz file!";
     case SourcePreparer::Kind::Palm: return "Unsupported Palm Document!";
-    case SourcePreparer::Kind::Epub: return "The book cannot be opened.";
+    case SourcePreparer::Kind::Epub:
+    case SourcePreparer::Kind::Mobi:
+    case SourcePreparer::Kind::Fb2:
+    case SourcePreparer::Kind::Fb2Zip: return "The book cannot be opened.";
     case SourcePreparer::Kind::Plain: break;
     }
     return "Not an archive or a Palm database";
 }
 } // namespace
+
+SourcePreparer::Kind SourcePreparer::refineKind(Kind byName, int fd)
+{
+    if (byName == Kind::Zip) {
+        if (EpubBook::looksLikeEpub(fd))
+            return Kind::Epub;
+        if (Unzip::firstFileName(fd).endsWith(QLatin1String(".fb2"), Qt::CaseInsensitive))
+            return Kind::Fb2Zip;
+    }
+    if (byName == Kind::Palm && MobiBook::looksLikeMobi(fd))
+        return Kind::Mobi;
+    return byName;
+}
 
 void SourcePreparer::setMaxCopySize(quint64 bytes)
 {
@@ -386,9 +408,14 @@ Status SourcePreparer::unpack(Kind kind, int sourceFd, int textFd, int companion
         *companion = converted.result == makedoc9::Plucker;
         break;
     }
-    case Kind::Epub: {
+    case Kind::Epub:
+    case Kind::Mobi:
+    case Kind::Fb2:
+    case Kind::Fb2Zip: {
         BookInfo info;
-        status = EpubBook::convert(sourceFd, textFd, meter, info);
+        status = kind == Kind::Epub ? EpubBook::convert(sourceFd, textFd, meter, info)
+               : kind == Kind::Mobi ? MobiBook::convert(sourceFd, textFd, meter, info)
+                                    : Fb2Book::convert(sourceFd, kind == Kind::Fb2Zip, textFd, meter, info);
         if (status.isOk() && companionFd >= 0) {
             const QByteArray text = info.toText();
             if (!fileio::writeAll(companionFd, text.constData(), size_t(text.size())))
@@ -425,8 +452,7 @@ SourcePreparer::Result SourcePreparer::prepare(const QString &documentPath, cons
     if (!opened.isOk())
         return fail(std::move(opened));
     const FdCloser sourceCloser{sourceFd};
-    if (kind == Kind::Zip && EpubBook::looksLikeEpub(sourceFd))
-        kind = Kind::Epub;
+    kind = refineKind(kind, sourceFd);
     if (kind == Kind::Zip)
         result.innerName = Unzip::firstFileName(sourceFd);
     else if (kind == Kind::Gzip)
@@ -441,9 +467,12 @@ SourcePreparer::Result SourcePreparer::prepare(const QString &documentPath, cons
     const QByteArray textName = componentName(base, ".txt");
     const QByteArray stampName = componentName(base, ".src");
     // The companion: a Plucker book's paragraph index, an e-book's description.
-    const bool book = kind == Kind::Epub;
+    const bool book = isBook(kind);
     const QByteArray rimName = componentName(base, book ? ".info" : ".rim");
-    const QByteArray format = book ? "epub " + QByteArray::number(EpubBook::FormatVersion) : QByteArray();
+    const QByteArray format = kind == Kind::Epub ? "epub " + QByteArray::number(EpubBook::FormatVersion)
+                            : kind == Kind::Mobi ? "mobi " + QByteArray::number(MobiBook::FormatVersion)
+                            : book               ? "fb2 " + QByteArray::number(Fb2Book::FormatVersion)
+                                                 : QByteArray();
     const QString textPath = d->folderPath + QLatin1Char('/') + QFile::decodeName(textName);
     const QString rimPath = d->folderPath + QLatin1Char('/') + QFile::decodeName(rimName);
 

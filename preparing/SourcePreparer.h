@@ -15,7 +15,7 @@
 class SourcePreparer
 {
 public:
-    enum class Kind { Zip, Gzip, Palm, Epub, Plain };
+    enum class Kind { Zip, Gzip, Palm, Epub, Mobi, Fb2, Fb2Zip, Plain };
 
     struct Result
     {
@@ -38,8 +38,13 @@ public:
     SourcePreparer &operator=(const SourcePreparer &) = delete;
 
     // By the text after the last "." of the file name, lower-cased: "zip", "gz", "pdb"/"prc",
-    // "epub". A zip found to hold an EPUB book is prepared as one all the same.
+    // "epub", "mobi"/"azw"/"azw3", "fb2"; "fb2.zip" is Fb2Zip.
     static Kind kindOf(const QString &documentPath);
+    // The kind told by the name, refined by the content of the file open on `fd`: a zip that holds
+    // an EPUB book, or whose first file is a FictionBook; a Palm database that is a MOBI book.
+    static Kind refineKind(Kind byName, int fd);
+    // The e-books, prepared as one HTML document with a description.
+    static bool isBook(Kind kind) { return kind == Kind::Epub || kind == Kind::Mobi || kind == Kind::Fb2 || kind == Kind::Fb2Zip; }
 
     // The largest prepared copy, in bytes; CopyMeter::DefaultLimit (1 GiB) until set. A preparation
     // that would write more stops and fails with TooLarge.

@@ -5,7 +5,6 @@
 // long (1 GiB unless given). OUT and RIM are written under temporary names beside them and renamed
 // into place once complete; on failure the tool prints the reader's message, exits with 1 and
 // leaves OUT and RIM as they were.
-#include "EpubBook.h"
 #include "SourcePreparer.h"
 
 #include <QFile>
@@ -155,6 +154,9 @@ const char *kindName(SourcePreparer::Kind kind, bool plucker)
     case SourcePreparer::Kind::Gzip: return "gzip";
     case SourcePreparer::Kind::Palm: return plucker ? "plucker" : "palmdoc";
     case SourcePreparer::Kind::Epub: return "epub";
+    case SourcePreparer::Kind::Mobi: return "mobi";
+    case SourcePreparer::Kind::Fb2:
+    case SourcePreparer::Kind::Fb2Zip: return "fb2";
     case SourcePreparer::Kind::Plain: break;
     }
     return "plain";
@@ -189,8 +191,7 @@ int main(int argc, char **argv)
     Status status = SourcePreparer::openSource(source, &sourceFd);
     if (!status.isOk())
         return fail(status);
-    if (kind == SourcePreparer::Kind::Zip && EpubBook::looksLikeEpub(sourceFd))
-        kind = SourcePreparer::Kind::Epub;
+    kind = SourcePreparer::refineKind(kind, sourceFd);
     // A rim is written only for a Palm book; a zip or gzip file leaves RIM alone.
     const bool wantsRim = rimPath && kind == SourcePreparer::Kind::Palm;
     AtomicOutput out(0), rim(1);
