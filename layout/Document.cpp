@@ -45,7 +45,7 @@ Document::Document() : m_preparer(std::make_unique<SourcePreparer>()) {}
 // the preparer reuses the copy when its source is unchanged.
 Document::~Document() = default;
 
-void Document::close()
+void Document::close(const QString &kept)
 {
     if (!m_open)
         return;
@@ -53,12 +53,34 @@ void Document::close()
     m_reader.close();
     m_open = false;
     // Only copies the reader made itself are deleted, never a document the user opened.
-    m_preparer->release(readPath);
+    if (readPath != kept)
+        m_preparer->release(readPath);
 }
 
-Status Document::open(const QString &path)
+bool Document::needsPreparing(const QString &path)
 {
-    close();
+    return SourcePreparer::kindOf(path) != SourcePreparer::Kind::Plain;
+}
+
+SourcePreparer::Result Document::prepare(const QString &path, const PrepareProgress &progress)
+{
+    return m_preparer->prepare(path, progress);
+}
+
+void Document::setLargestCopy(quint64 bytes)
+{
+    m_preparer->setMaxCopySize(bytes);
+}
+
+Status Document::open(const QString &path, const SourcePreparer::Result *preparedHere)
+{
+    SourcePreparer::Result preparedNow;
+    if (!preparedHere && needsPreparing(path)) {
+        close();  // before preparing: a copy of the same path is then made afresh, not released after
+        preparedNow = m_preparer->prepare(path);
+        preparedHere = &preparedNow;
+    }
+    close(preparedHere ? preparedHere->textPath : QString());
     m_pluckerIndex.clear();
     m_book = BookInfo();
     m_isBook = false;
@@ -70,8 +92,8 @@ Status Document::open(const QString &path)
     QString readPath = path;
     QString innerName = path;  // the name that tells the kind: a zip's member, a gzip file's inner name
 
-    if (SourcePreparer::kindOf(path) != SourcePreparer::Kind::Plain) {
-        const SourcePreparer::Result prepared = m_preparer->prepare(path);
+    if (preparedHere) {
+        const SourcePreparer::Result &prepared = *preparedHere;
         if (!prepared.status.isOk())
             return prepared.status;
         if (prepared.plucker) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "BookInfo.h"
+#include "CopyMeter.h"
 #include "EncodingDetector.h"
 #include "PluckerIndex.h"
 #include "PositionedReader.h"
+#include "SourcePreparer.h"
 #include "Status.h"
 #include "toUnicode.h"
 
@@ -13,8 +15,6 @@
 #include <QVector>
 #include <cstdint>
 #include <memory>
-
-class SourcePreparer;
 
 // What the view reads a document as.
 enum class SourceKind : uint8_t {
@@ -35,13 +35,22 @@ public:
     Document(const Document &) = delete;
     Document &operator=(const Document &) = delete;
 
-    // Closes the source read so far (deleting it if it was a prepared copy), then prepares `path`
-    // (archives unpacked, Palm books converted) and opens it at position 0. On failure nothing is
-    // open; the status carries the message to show, or is Ok with nothing open when the file
-    // itself could not be opened afterwards.
-    Status open(const QString &path);
-    // Closes the source; a prepared copy is deleted.
-    void close();
+    // Whether `path` is read through a prepared copy (an archive, a Palm database, an e-book).
+    static bool needsPreparing(const QString &path);
+    // Prepares `path` for open() (archives unpacked, Palm books converted), leaving what is open
+    // untouched, so it may run on a worker thread while the open document is read on this one, as
+    // long as nothing else calls into the document meanwhile but its reading. `progress` may stop it.
+    SourcePreparer::Result prepare(const QString &path, const PrepareProgress &progress = {});
+    // The largest prepared copy, in bytes; past it preparing fails with TooLarge.
+    void setLargestCopy(quint64 bytes);
+
+    // Closes the source read so far (deleting it if it was a prepared copy), then opens `path` at
+    // position 0, through `prepared` when given (what prepare() returned for the same path), else
+    // preparing it here. On failure nothing is open; the status carries the message to show, or
+    // is Ok with nothing open when the file itself could not be opened afterwards.
+    Status open(const QString &path, const SourcePreparer::Result *prepared = nullptr);
+    // Closes the source; a prepared copy is deleted, unless it is `kept` (about to be read again).
+    void close(const QString &kept = QString());
     bool isOpen() const { return m_open; }
 
     // "UTF-8", "UTF-16LE", "UTF-16BE", one of the built-in code pages, a platform codec's name,

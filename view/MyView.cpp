@@ -1,4 +1,5 @@
 #include "MyView.h"
+#include "BackgroundPreparation.h"
 
 #include "BookmarkFile.h"
 #include "ContentsScanner.h"
@@ -12,6 +13,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QResizeEvent>
+#include <algorithm>
 
 namespace {
 const QString WarningCaption = QStringLiteral("Warining!");
@@ -197,6 +199,10 @@ void MyView::resumeSlot()
 
 void MyView::makeStream(const QString &path)
 {
+    if (m_preparing) {  // a second open, from a timer or a message, while the first one works
+        showWarning(this, WarningCaption, tr("Another document is still being opened."));
+        return;
+    }
     clearPaper();
     if (!QFileInfo::exists(path))
         return;  // a document already open stays open at its place
@@ -210,14 +216,30 @@ void MyView::makeStream(const QString &path)
     m_lineStartStyle.bold = m_settings.fontBold;
     m_lineStartStyle.italic = m_settings.fontItalic;
 
-    const Status status = m_document.open(path);
+    const Status status = openDocument(path);
     if (!status.isOk()) {
-        showWarning(this, WarningCaption, QString::fromStdString(status.message()));
+        if (status.code() != Status::Code::Cancelled)  // the user knows: they pressed Cancel
+            showWarning(this, WarningCaption, QString::fromStdString(status.message()));
         return;
     }
     m_document.setReadAsHtml(m_settings.stripHtml);
     if (documentOpen())
         setEncoding();
+}
+
+Status MyView::openDocument(const QString &path)
+{
+    if (!Document::needsPreparing(path))
+        return m_document.open(path);
+    m_preparing = true;
+    // MiB from the settings file, bounded so that the shift cannot overflow.
+    const quint64 largestMiB = quint64(std::clamp<qint64>(m_settings.largestUnpacked, 1, qint64(1) << 30));
+    m_document.setLargestCopy(largestMiB << 20);
+    const SourcePreparer::Result prepared = BackgroundPreparation::run(
+        this, tr("Opening %1...").arg(QFileInfo(path).fileName()),
+        [this, &path](const PrepareProgress &progress) { return m_document.prepare(path, progress); });
+    m_preparing = false;
+    return m_document.open(path, &prepared);
 }
 
 void MyView::setEncoding()

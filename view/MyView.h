@@ -146,6 +146,8 @@ protected:
 
 private:
     void makeStream(const QString &path);
+    // Prepares `path` off the window's thread when it needs preparing, then opens it.
+    Status openDocument(const QString &path);
     void setEncoding();
     void clearPaper();
     void showIt();
@@ -182,6 +184,7 @@ private:
     ReaderSettings m_settings;
     QString m_fileName;
     Document m_document;
+    bool m_preparing = false;  // a document is being prepared on a worker thread
     WordFonts m_fonts;
     LineFitter m_fitter;
 
