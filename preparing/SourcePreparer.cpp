@@ -155,6 +155,23 @@ struct SourcePreparer::Private
 
     enum class Reuse { No, Text, TextAndRim };
 
+    // One document being prepared: its source, open, and the names of its files in the folder.
+    struct Job
+    {
+        Kind kind;
+        int sourceFd;
+        struct stat sourceStat;
+        QByteArray source;  // the source's absolute path, as the stamp records it
+        QByteArray base;    // the folder names' common start
+        bool book() const { return isBook(kind); }
+        QByteArray textName() const { return componentName(base, ".txt"); }
+        QByteArray stampName() const { return componentName(base, ".src"); }
+        // The companion: a Plucker book's paragraph index, an e-book's description.
+        QByteArray companionName() const { return componentName(base, book() ? ".info" : ".rim"); }
+        // What the copy is, beyond its source, for the stamp: a book's converter and its version.
+        QByteArray format() const;
+    };
+
     bool ensureFolder();
     int createPart(QByteArray &name);
     Reuse stampMatches(const QByteArray &stampName, const QByteArray &textName, const QByteArray &rimName,
@@ -162,6 +179,9 @@ struct SourcePreparer::Private
     void writeStamp(const QByteArray &stampName, const QByteArray &source, const struct stat &s,
                     const struct stat &copy, const struct stat *rim, const QByteArray &format);
     std::optional<BookInfo> readInfo(const QByteArray &name) const;
+    QString pathOf(const QByteArray &name) const;
+    bool reuseCopy(const Job &job, Result &result);
+    Status makeCopy(const Job &job, const PrepareProgress &progress, Result &result);
 };
 
 bool SourcePreparer::Private::ensureFolder()
@@ -436,137 +456,155 @@ SourcePreparer::Result SourcePreparer::prepare(const QString &documentPath, cons
 {
     Result result;
     Kind kind = kindOf(documentPath);
-    auto fail = [&](Status status) {
-        result.status = std::move(status);
+    if (kind == Kind::Plain) {
+        result.status = Status::error(Status::Code::Unsupported, failureMessage(kind),
+                                      "a plain document needs no preparing");
         return result;
-    };
-    auto failWith = [&](Status::Code code, const std::string &detail) {
-        return fail(Status::error(code, failureMessage(kind), detail));
-    };
-    if (kind == Kind::Plain)
-        return failWith(Status::Code::Unsupported, "a plain document needs no preparing");
+    }
     const QString absolute = QFileInfo(documentPath).absoluteFilePath();
-    const QByteArray source = QFile::encodeName(absolute);
     int sourceFd;
-    Status opened = openSource(absolute, &sourceFd);
-    if (!opened.isOk())
-        return fail(std::move(opened));
+    result.status = openSource(absolute, &sourceFd);
+    if (!result.status.isOk())
+        return result;
     const FdCloser sourceCloser{sourceFd};
     kind = refineKind(kind, sourceFd);
     if (kind == Kind::Zip)
         result.innerName = Unzip::firstFileName(sourceFd);
     else if (kind == Kind::Gzip)
         result.innerName = QFileInfo(documentPath).completeBaseName();
-    struct stat sourceStat;
-    if (::fstat(sourceFd, &sourceStat) != 0)
-        return failWith(Status::Code::Unreadable, std::strerror(errno));
-    if (!d->ensureFolder())
-        return failWith(Status::Code::WriteFailed, "no private temporary folder can be made");
+    Private::Job job{kind, sourceFd, {}, QFile::encodeName(absolute), baseName(documentPath)};
+    if (::fstat(sourceFd, &job.sourceStat) != 0)
+        result.status = Status::error(Status::Code::Unreadable, failureMessage(kind), std::strerror(errno));
+    else if (!d->ensureFolder())
+        result.status = Status::error(Status::Code::WriteFailed, failureMessage(kind),
+                                      "no private temporary folder can be made");
+    else if (!d->reuseCopy(job, result))
+        result.status = d->makeCopy(job, progress, result);
+    else if (progress)
+        progress(quint64(job.sourceStat.st_size), quint64(job.sourceStat.st_size));
+    return result;
+}
 
-    const QByteArray base = baseName(documentPath);
-    const QByteArray textName = componentName(base, ".txt");
-    const QByteArray stampName = componentName(base, ".src");
-    // The companion: a Plucker book's paragraph index, an e-book's description.
-    const bool book = isBook(kind);
-    const QByteArray rimName = componentName(base, book ? ".info" : ".rim");
-    const QByteArray format = kind == Kind::Epub ? "epub " + QByteArray::number(EpubBook::FormatVersion)
-                            : kind == Kind::Mobi ? "mobi " + QByteArray::number(MobiBook::FormatVersion)
-                            : book               ? "fb2 " + QByteArray::number(Fb2Book::FormatVersion)
-                                                 : QByteArray();
-    const QString textPath = d->folderPath + QLatin1Char('/') + QFile::decodeName(textName);
-    const QString rimPath = d->folderPath + QLatin1Char('/') + QFile::decodeName(rimName);
+QString SourcePreparer::Private::pathOf(const QByteArray &name) const
+{
+    return folderPath + QLatin1Char('/') + QFile::decodeName(name);
+}
 
-    Private::Reuse reuse = d->stampMatches(stampName, textName, rimName, source, sourceStat, format);
-    std::optional<BookInfo> info;
-    if (book && (reuse != Private::Reuse::TextAndRim || !(info = d->readInfo(rimName))))
-        reuse = Private::Reuse::No;  // a book is reused only with its description
-    if (reuse != Private::Reuse::No) {
-        d->made.insert(textPath, stampName);
-        result.textPath = textPath;
-        if (kind == Kind::Palm && reuse == Private::Reuse::TextAndRim) {
-            d->madeRims.append(rimName);
-            result.plucker = true;
-            result.rimPath = rimPath;
-        }
-        if (book) {
-            d->madeRims.append(rimName);
-            result.book = true;
-            result.info = *info;
-        }
-        if (progress)
-            progress(quint64(sourceStat.st_size), quint64(sourceStat.st_size));
-        return result;
+QByteArray SourcePreparer::Private::Job::format() const
+{
+    switch (kind) {
+    case Kind::Epub: return "epub " + QByteArray::number(EpubBook::FormatVersion);
+    case Kind::Mobi: return "mobi " + QByteArray::number(MobiBook::FormatVersion);
+    case Kind::Fb2:
+    case Kind::Fb2Zip: return "fb2 " + QByteArray::number(Fb2Book::FormatVersion);
+    default: return QByteArray();
     }
+}
+
+// A complete copy of the very same source, with its companion where it needs one, fills `result`.
+bool SourcePreparer::Private::reuseCopy(const Job &job, Result &result)
+{
+    Reuse reuse = stampMatches(job.stampName(), job.textName(), job.companionName(), job.source, job.sourceStat,
+                               job.format());
+    std::optional<BookInfo> info;
+    if (job.book() && (reuse != Reuse::TextAndRim || !(info = readInfo(job.companionName()))))
+        reuse = Reuse::No;  // a book is reused only with its description
+    if (reuse == Reuse::No)
+        return false;
+    made.insert(pathOf(job.textName()), job.stampName());
+    result.textPath = pathOf(job.textName());
+    if (job.kind == Kind::Palm && reuse == Reuse::TextAndRim) {
+        madeRims.append(job.companionName());
+        result.plucker = true;
+        result.rimPath = pathOf(job.companionName());
+    }
+    if (info) {
+        madeRims.append(job.companionName());
+        result.book = true;
+        result.info = *info;
+    }
+    return true;
+}
+
+// Writes the copy (and its companion) as parts under their writer's lock, renames them into place
+// when complete, and only then stamps them as reusable.
+Status SourcePreparer::Private::makeCopy(const Job &job, const PrepareProgress &progress, Result &result)
+{
+    const Kind kind = job.kind;
+    const QByteArray textName = job.textName(), stampName = job.stampName(), rimName = job.companionName();
+    auto failWith = [kind](Status::Code code, const std::string &detail) {
+        return Status::error(code, failureMessage(kind), detail);
+    };
     // From here on B.txt is being replaced; whatever it holds is no longer a finished copy.
-    ::unlinkat(d->dirFd, stampName.constData(), 0);
-    if (kind == Kind::Palm || book)
-        ::unlinkat(d->dirFd, rimName.constData(), 0);
+    ::unlinkat(dirFd, stampName.constData(), 0);
+    const bool wantsCompanion = kind == Kind::Palm || job.book();
+    if (wantsCompanion)
+        ::unlinkat(dirFd, rimName.constData(), 0);
 
     QByteArray textPart, rimPart;
-    const int textFd = d->createPart(textPart);
+    const int textFd = createPart(textPart);
     if (textFd < 0)
         return failWith(Status::Code::WriteFailed, std::string("cannot create the copy: ") + std::strerror(errno));
-    const bool wantsCompanion = kind == Kind::Palm || book;
-    const int rimFd = wantsCompanion ? d->createPart(rimPart) : -1;
+    const int rimFd = wantsCompanion ? createPart(rimPart) : -1;
     if (wantsCompanion && rimFd < 0) {
         const std::string why = std::strerror(errno);
-        ::unlinkat(d->dirFd, textPart.constData(), 0);
+        ::unlinkat(dirFd, textPart.constData(), 0);
         ::close(textFd);
         return failWith(Status::Code::WriteFailed, "cannot create the companion file: " + why);
     }
 
-    CopyMeter meter(d->maxCopySize, progress);
+    CopyMeter meter(maxCopySize, progress);
     bool plucker = false;
-    Status status = unpack(kind, sourceFd, textFd, rimFd, meter, &plucker);
+    Status status = unpack(kind, job.sourceFd, textFd, rimFd, meter, &plucker);
     struct stat copy, rim, sourceAfter;
     if (status.isOk() && (::fstat(textFd, &copy) != 0 || (plucker && ::fstat(rimFd, &rim) != 0)))
-        status = Status::error(Status::Code::WriteFailed, failureMessage(kind), "cannot finish writing the copy");
+        status = failWith(Status::Code::WriteFailed, "cannot finish writing the copy");
 
     // The parts are renamed while their writer still holds them, and closed only then.
     bool rimPlaced = false, textPlaced = false;
     if (status.isOk() && plucker) {
-        rimPlaced = ::renameat(d->dirFd, rimPart.constData(), d->dirFd, rimName.constData()) == 0;
+        rimPlaced = ::renameat(dirFd, rimPart.constData(), dirFd, rimName.constData()) == 0;
         if (!rimPlaced)
-            status = Status::error(Status::Code::WriteFailed, failureMessage(kind), "cannot put the companion file in place");
+            status = failWith(Status::Code::WriteFailed, "cannot put the companion file in place");
     }
     if (status.isOk()) {
-        textPlaced = ::renameat(d->dirFd, textPart.constData(), d->dirFd, textName.constData()) == 0;
+        textPlaced = ::renameat(dirFd, textPart.constData(), dirFd, textName.constData()) == 0;
         if (!textPlaced)
-            status = Status::error(Status::Code::WriteFailed, failureMessage(kind), "cannot put the copy in place");
+            status = failWith(Status::Code::WriteFailed, "cannot put the copy in place");
     }
     if (!rimPlaced && rimFd >= 0)
-        ::unlinkat(d->dirFd, rimPart.constData(), 0);
+        ::unlinkat(dirFd, rimPart.constData(), 0);
     if (!textPlaced)
-        ::unlinkat(d->dirFd, textPart.constData(), 0);
+        ::unlinkat(dirFd, textPart.constData(), 0);
     bool closed = ::close(textFd) == 0;
     if (rimFd >= 0 && ::close(rimFd) != 0)
         closed = false;
     if (status.isOk() && !closed)
-        status = Status::error(Status::Code::WriteFailed, failureMessage(kind), "cannot finish writing the copy");
+        status = failWith(Status::Code::WriteFailed, "cannot finish writing the copy");
     if (!status.isOk()) {
         if (textPlaced)
-            ::unlinkat(d->dirFd, textName.constData(), 0);
+            ::unlinkat(dirFd, textName.constData(), 0);
         if (rimPlaced)
-            ::unlinkat(d->dirFd, rimName.constData(), 0);
-        return fail(std::move(status));
+            ::unlinkat(dirFd, rimName.constData(), 0);
+        return status;
     }
 
-    d->made.insert(textPath, stampName);
+    made.insert(pathOf(textName), stampName);
     // A source that changed while it was read gave a copy of neither version: not to be reused.
-    if (::fstat(sourceFd, &sourceAfter) == 0 && sameContent(sourceStat, sourceAfter))
-        d->writeStamp(stampName, source, sourceStat, copy, plucker ? &rim : nullptr, format);
+    if (::fstat(job.sourceFd, &sourceAfter) == 0 && sameContent(job.sourceStat, sourceAfter))
+        writeStamp(stampName, job.source, job.sourceStat, copy, plucker ? &rim : nullptr, job.format());
 
-    result.textPath = textPath;
+    result.textPath = pathOf(textName);
     if (plucker) {
-        d->madeRims.append(rimName);
-        result.plucker = !book;
-        result.rimPath = book ? QString() : rimPath;
-        if (book) {
+        madeRims.append(rimName);
+        result.plucker = !job.book();
+        result.rimPath = job.book() ? QString() : pathOf(rimName);
+        if (job.book()) {
             result.book = true;
-            result.info = d->readInfo(rimName).value_or(BookInfo());
+            result.info = readInfo(rimName).value_or(BookInfo());
         }
     }
-    return result;
+    return Status::ok();
 }
 
 void SourcePreparer::release(const QString &path)
