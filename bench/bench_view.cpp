@@ -49,6 +49,42 @@ QString makeText(const QString &name, qint64 bytes)
     return path;
 }
 
+// HTML as real pages are written, dense with markup: every few words a tag pair or a character
+// reference, paragraphs as p elements.
+QString makeDenseHtml(const QString &name, qint64 bytes)
+{
+    const QString path = workDir->filePath(name);
+    if (QFile::exists(path))
+        return path;
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write("<html><head><title>Dense</title></head><body>\n");
+    QRandomGenerator rng(13);
+    static const char *const pieces[] = {"<b>", "</b>", "&amp;", "&eacute;", "&#8212;", "<i>", "</i>", "&rsquo;"};
+    QByteArray chunk;
+    qint64 written = 0;
+    while (written < bytes) {
+        chunk.clear();
+        while (chunk.size() < (1 << 20)) {
+            chunk += "<p>";
+            const int words = 20 + rng.bounded(100);
+            for (int w = 0; w < words; ++w) {
+                if (w % 4 == 3)
+                    chunk += pieces[rng.bounded(8)];
+                const int len = 1 + rng.bounded(12);
+                for (int k = 0; k < len; ++k)
+                    chunk += char('a' + rng.bounded(26));
+                chunk += (w % 11 == 10) ? '\n' : ' ';
+            }
+            chunk += ".</p>\n";
+        }
+        const qint64 n = std::min<qint64>(chunk.size(), bytes - written);
+        f.write(chunk.constData(), n);
+        written += n;
+    }
+    return path;
+}
+
 struct Reader
 {
     QMainWindow window;
@@ -92,6 +128,36 @@ void BM_FitLines_readStringFit(benchmark::State &state)
         }
     }
     state.SetItemsProcessed(lines);
+    state.counters["lines"] = double(lines) / double(state.iterations());
+}
+
+// The fitter over the dense HTML document: tags, references and paragraph breaks on every line.
+void BM_FitLines_DenseHtml(benchmark::State &state)
+{
+    const QString path = makeDenseHtml(QStringLiteral("20mb-dense.html"), 20 << 20);
+    Document document;
+    document.open(path);
+    document.setEncoding(QStringLiteral("UTF-8"));
+    document.setReadAsHtml(true);
+    WordFonts fonts;
+    fonts.setBaseStyle(false, false);
+    fonts.setBase(QStringLiteral("DejaVu Sans"), 12);
+    LineFitter fitter(document, fonts);
+    LineLayout layout;
+    layout.spaceWidth = fonts.base().width(U' ');
+    fitter.setLayout(layout);
+    qint64 lines = 0;
+    for (auto _ : state) {
+        document.reader().seek(0);
+        bool paragraph = true;
+        TextStyle style;
+        while (!document.reader().atEnd()) {
+            fitter.readStringFit(600, paragraph, style);
+            paragraph = fitter.nextLineNewParagraph();
+            ++lines;
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * (20 << 20));
     state.counters["lines"] = double(lines) / double(state.iterations());
 }
 
@@ -250,6 +316,7 @@ BENCHMARK(BM_ReadOnce_Plain)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_Contents_Html)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ReadOnce_Html)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_FitLines_readStringFit)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_FitLines_DenseHtml)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_FitLines_QTextLayout)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_WholePage)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Open200MBAtMiddle)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
