@@ -5,7 +5,9 @@
 class PositionedReader;
 
 // Plucker function codes inside converted text: a 0x00 byte, a code byte, then zero to four
-// argument bytes. Codes and arguments are read as raw bytes, so they work under any encoding.
+// argument bytes. Codes and arguments are read as raw bytes, so they work under any encoding, and
+// never from the bytes the converter ends a paragraph with: a code cut short there takes what
+// its paragraph holds, the rest reading as 0.
 namespace PluckerCodes {
 
 // Reads the code that follows a 0x00 just read, with its arguments, and applies it to `style`;
