@@ -55,6 +55,7 @@ struct LineStart
 {
     qint64 position = 0;
     bool paragraph = false;
+    bool preformatted = false;  // inside an HTML pre element there
 };
 
 struct LineWord

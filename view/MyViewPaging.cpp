@@ -231,6 +231,7 @@ qint64 MyView::findPrevPageIndex(qint64 pos)
     if (m_lineStarts.size() < ringSize)
         m_lineStarts.resize(ringSize);
     qint64 result = 0;
+    bool resultPreformatted = false;
     qint64 start = pos;
     for (;;) {
         start = findNewParagraphBack(start);
@@ -242,7 +243,8 @@ qint64 MyView::findPrevPageIndex(qint64 pos)
         qint64 n = 0;
         while (file.pos() < pos) {
             const qint64 before = file.pos();
-            m_lineStarts[size_t(n % qint64(ringSize))] = LineStart{before, m_lineNewParagraph};
+            m_lineStarts[size_t(n % qint64(ringSize))] =
+                LineStart{before, m_lineNewParagraph, m_lineStartStyle.preformatted};
             readStringFit();
             ++n;
             m_lineNewParagraph = m_fitter.nextLineNewParagraph();
@@ -253,17 +255,19 @@ qint64 MyView::findPrevPageIndex(qint64 pos)
             const LineStart &found = m_lineStarts[size_t((n - perPage) % qint64(ringSize))];
             result = found.position;
             m_lineNewParagraph = found.paragraph;
+            resultPreformatted = found.preformatted;  // a line inside pre need not start at a mark
             break;
         }
         if (start == 0 || start == m_backwardFloor) {
             result = start;
             m_lineNewParagraph = start == 0;
+            resultPreformatted = preformattedAt(start);
             break;
         }
     }
     m_backwardFloor = 0;
     m_lineStartStyle = styleAtSearch;
-    m_lineStartStyle.preformatted = preformattedAt(result);
+    m_lineStartStyle.preformatted = resultPreformatted;
     m_htmlMarks.clear();
     m_searchingBack = false;
     if (result == 0)

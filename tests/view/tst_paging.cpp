@@ -189,6 +189,7 @@ private Q_SLOTS:
         QTest::newRow("no paragraph marks at all") << true << false << "m.txt";
         QTest::newRow("html") << false << true << "h.html";
         QTest::newRow("hostile html") << true << true << "hostile.html";
+        QTest::newRow("pages starting inside pre") << false << true << "pre.html";
         QTest::newRow("windows line ends") << true << true << "crlf.txt";
         QTest::newRow("utf-16") << true << true << "utf16.txt";
     }
@@ -204,6 +205,8 @@ private Q_SLOTS:
             text.replace(".\n  ", ".\n<p>");
         else if (name == QLatin1String("hostile.html"))
             text = hostileHtml(text);
+        else if (name == QLatin1String("pre.html"))
+            text = "<pre>" + text.replace(".\n  ", ".\n</pre><p>x<pre>\n\t") + "</pre>";
         else if (name == QLatin1String("crlf.txt"))
             text.replace("\n", "\r\n");
         if (name == QLatin1String("utf16.txt")) {
