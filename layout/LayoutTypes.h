@@ -56,6 +56,7 @@ struct LineStart
     qint64 position = 0;
     bool paragraph = false;
     bool preformatted = false;  // inside an HTML pre element there
+    uint8_t fontIncrement = 0;  // pixels the line is taller than the pitch, once fitted
 };
 
 struct LineWord

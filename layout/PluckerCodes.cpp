@@ -141,4 +141,14 @@ void findPluckerAttrBack(PositionedReader &file, qint64 pos, TextStyle &style)
     file.seek(pos);
 }
 
+bool paragraphEndAt(PositionedReader &file, qint64 pos)
+{
+    file.seek(pos);
+    bool end = true;
+    for (size_t i = 0; end && i < sizeof ParagraphEnd; ++i)
+        end = file.readByte() == ParagraphEnd[i];
+    file.seek(pos);
+    return end;
+}
+
 } // namespace PluckerCodes

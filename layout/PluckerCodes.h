@@ -20,4 +20,9 @@ char32_t pluckerDecode(PositionedReader &file, TextStyle &style, uint8_t &lineFo
 // the file at `pos`.
 void findPluckerAttrBack(PositionedReader &file, qint64 pos, TextStyle &style);
 
+// Whether the bytes the converter ends a paragraph with start at `pos`. Their line feed surely
+// ends a paragraph and resets every style after it; any other may be a code's argument, or end a
+// line within a heading. Leaves the file at `pos`.
+bool paragraphEndAt(PositionedReader &file, qint64 pos);
+
 } // namespace PluckerCodes
