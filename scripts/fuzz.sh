@@ -53,8 +53,9 @@ for target in "${targets[@]}"; do
         finding="crash (see $log)"
         if [ -n "$artifact" ]; then
             minimised=$work/$target-minimised
-            nice -n 19 "$fuzzer" -minimize_crash=1 -max_total_time=120 -timeout=60 \
-                -exact_artifact_path="$minimised" "$artifact" >>"$log" 2>&1 || true
+            # libFuzzer goes on minimising while it can: the whole of it is bounded from outside.
+            timeout 300 nice -n 19 "$fuzzer" -minimize_crash=1 -max_total_time=60 -timeout=60 \
+                -exact_artifact_path="$minimised" "$artifact" >"$log.minimise" 2>&1 || true
             [ -s "$minimised" ] || cp "$artifact" "$minimised"
             kept=tests/fuzz/corpus/$target/crash-minimised-$(sha1sum "$minimised" | cut -c1-12)
             cp "$minimised" "$kept"
