@@ -58,6 +58,8 @@ struct LineStart
 {
     qint64 position = 0;
     bool paragraph = false;
+    bool preformatted = false;  // inside an HTML pre element there
+    uint8_t fontIncrement = 0;  // pixels the line is taller than the pitch, once fitted
 };
 
 struct LineWord

@@ -66,12 +66,36 @@ void apply(TextStyle &style, int code, const int *a)
     }
 }
 
-// Reads `count` argument bytes; a byte missing at the end of the file reads as 0.
+// The converter ends every paragraph with these bytes: its line feed, then codes that end the
+// link and reset every style. A code or argument never reaches into them.
+constexpr unsigned char ParagraphEnd[10] = {0x0A, 0x00, 0x08, 0x00, 0x48, 0x00, 0x68, 0x00, 0x11, 0x00};
+
+// The next byte of a code, or -1 at the end of the file or of the paragraph, where the file
+// stays. Only a line feed costs a look further on.
+int readCodeByte(PositionedReader &file)
+{
+    const qint64 at = file.pos();
+    const int b = file.readByte();
+    if (b != ParagraphEnd[0])
+        return b;
+    for (size_t i = 1; i < sizeof ParagraphEnd; ++i) {
+        if (file.readByte() != ParagraphEnd[i]) {
+            file.seek(at + 1);
+            return b;
+        }
+    }
+    file.seek(at);
+    return -1;
+}
+
+// Reads `count` argument bytes; a byte missing at the end of the file or the paragraph reads as 0.
 void readArguments(PositionedReader &file, int count, int *a)
 {
     for (int i = 0; i < count; ++i) {
-        const int b = file.readByte();
-        a[i] = b < 0 ? 0 : b;
+        const int b = readCodeByte(file);
+        if (b < 0)
+            return;
+        a[i] = b;
     }
 }
 
@@ -81,7 +105,7 @@ namespace PluckerCodes {
 
 char32_t pluckerDecode(PositionedReader &file, TextStyle &style, uint8_t &lineFontIncrement)
 {
-    const int code = file.readByte();
+    const int code = readCodeByte(file);
     if (code < 0)
         return 0;
     const Code c = describe(code);
@@ -101,7 +125,7 @@ void findPluckerAttrBack(PositionedReader &file, qint64 pos, TextStyle &style)
         file.seek(p);
         if (file.readByte() != 0)
             continue;
-        const int code = file.readByte();
+        const int code = readCodeByte(file);
         if (code < 0)
             continue;
         const Code c = describe(code);
@@ -115,6 +139,16 @@ void findPluckerAttrBack(PositionedReader &file, qint64 pos, TextStyle &style)
         --undecided;
     }
     file.seek(pos);
+}
+
+bool paragraphEndAt(PositionedReader &file, qint64 pos)
+{
+    file.seek(pos);
+    bool end = true;
+    for (size_t i = 0; end && i < sizeof ParagraphEnd; ++i)
+        end = file.readByte() == ParagraphEnd[i];
+    file.seek(pos);
+    return end;
 }
 
 } // namespace PluckerCodes

@@ -7,6 +7,9 @@ namespace {
 // and over; past these limits the sense is shown unformatted.
 constexpr int MaxSectionDepth = 64;
 constexpr int MaxTagsVisited = 100000;
+// Nor may it multiply into a page: each {sa} writes its content twice, so nested ones double it.
+constexpr qsizetype MaxGrowth = 16;
+constexpr qsizetype MinPageRoom = 64 * 1024;
 } // namespace
 
 QString EntryFormatter::dictFormat(const QString &sense, const QString &word)
@@ -17,10 +20,11 @@ QString EntryFormatter::dictFormat(const QString &sense, const QString &word)
     m_subsenseCount = 0;
     m_depth = 0;
     m_budget = MaxTagsVisited;
+    m_pageRoom = MaxGrowth * sense.size() + MinPageRoom;
     m_aborted = false;
     QString out;
     QString top;
-    if (dictProcessBody(sense, 0, top, out) < 0)
+    if (dictProcessBody(sense, 0, top, out) < 0 || out.size() > m_pageRoom)
         return sense.toHtmlEscaped();
     return out;
 }
@@ -38,7 +42,7 @@ int EntryFormatter::dictProcessBody(const QString &body, int pos, QString &secti
     } guard{m_depth};
 
     for (;;) {
-        if (m_aborted || --m_budget < 0) {
+        if (m_aborted || --m_budget < 0 || out.size() > m_pageRoom) {
             m_aborted = true;
             return -1;
         }

@@ -24,5 +24,6 @@ private:
     int m_subsenseCount = 0;
     int m_depth = 0;
     int m_budget = 0;
+    qsizetype m_pageRoom = 0;  // characters a page may reach before the sense is shown unformatted
     bool m_aborted = false;
 };

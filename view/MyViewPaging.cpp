@@ -228,11 +228,15 @@ qint64 MyView::findPrevPageIndex(qint64 pos)
         m_htmlMarks = m_fitter.markup().paragraphMarks(m_backwardFloor, pos);
     m_searchingBack = true;
 
-    // Only the last perPage + 1 line starts are ever needed: keep them in a ring.
+    // A page holds at most perPage lines (fewer when some are taller): keep the last perPage + 1
+    // line starts in a ring.
     const size_t ringSize = size_t(perPage) + 1;
+    const int bottom = textBottom();
+    const int below = m_settings.classicBar ? 0 : m_descent;
     if (m_lineStarts.size() < ringSize)
         m_lineStarts.resize(ringSize);
     qint64 result = 0;
+    bool resultPreformatted = false;
     qint64 start = pos;
     for (;;) {
         start = findNewParagraphBack(start);
@@ -244,28 +248,41 @@ qint64 MyView::findPrevPageIndex(qint64 pos)
         qint64 n = 0;
         while (file.pos() < pos) {
             const qint64 before = file.pos();
-            m_lineStarts[size_t(n % qint64(ringSize))] = LineStart{before, m_lineNewParagraph};
+            LineStart &line = m_lineStarts[size_t(n % qint64(ringSize))];
+            line = LineStart{before, m_lineNewParagraph, m_lineStartStyle.preformatted};
             readStringFit();
+            line.fontIncrement = m_fitter.lineFontIncrement();
             ++n;
             m_lineNewParagraph = m_fitter.nextLineNewParagraph();
             if (file.pos() <= before)
                 break;
         }
-        if (n > perPage) {
-            const LineStart &found = m_lineStarts[size_t((n - perPage) % qint64(ringSize))];
+        // The page is the last lines that fit as placeNextLine() fills one, taller lines taking
+        // more room; at least one line, so that paging back always moves.
+        qint64 first = n;
+        for (int height = linePitch() + below; first > 0 && n - first < perPage; --first) {
+            height += m_lineStarts[size_t((first - 1) % qint64(ringSize))].fontIncrement;
+            if (height >= bottom && first < n)
+                break;
+            height += linePitch();
+        }
+        if (first > 0) {
+            const LineStart &found = m_lineStarts[size_t(first % qint64(ringSize))];
             result = found.position;
             m_lineNewParagraph = found.paragraph;
+            resultPreformatted = found.preformatted;  // a line inside pre need not start at a mark
             break;
         }
         if (start == 0 || start == m_backwardFloor) {
             result = start;
             m_lineNewParagraph = start == 0;
+            resultPreformatted = preformattedAt(start);
             break;
         }
     }
     m_backwardFloor = 0;
     m_lineStartStyle = styleAtSearch;
-    m_lineStartStyle.preformatted = preformattedAt(result);
+    m_lineStartStyle.preformatted = resultPreformatted;
     m_htmlMarks.clear();
     m_searchingBack = false;
     if (result == 0)
@@ -307,24 +324,20 @@ qint64 MyView::findNewParagraphBack(qint64 pos)
 }
 
 // Whether the character at q of a text that is not HTML marks a paragraph for the backward search:
-// a line feed that is not a Plucker code's argument, or one after which a paragraph starts.
+// a line feed after which a paragraph starts. In Plucker text only the converter's paragraph end
+// counts, where every style starts afresh; passing over another line feed only starts the search
+// further back.
 bool MyView::isParagraphMark(qint64 q)
 {
     PositionedReader &file = m_document.reader();
+    if (m_document.kind() == SourceKind::Plucker)
+        return PluckerCodes::paragraphEndAt(file, q);
     file.seek(q);
     char32_t c = m_document.readDecodedChar();
     if (c == U'\r' && m_settings.crConvert)
         c = U'\n';
     if (c != U'\n')
         return false;
-    if (m_document.kind() == SourceKind::Plucker) {
-        for (qint64 b = std::max<qint64>(0, q - 6); b < q; ++b) {
-            file.seek(b);
-            if (m_document.readDecodedChar() == 0)
-                return false;  // the line feed is an argument of a function code
-        }
-        return true;
-    }
     return !m_settings.reparagraph || m_fitter.checkNewParagraph();
 }
 

@@ -58,6 +58,38 @@ private Q_SLOTS:
         QVERIFY(fit.nextLineNewParagraph());
     }
 
+    // A code whose arguments would run past its paragraph takes none of the paragraph's end: the
+    // line feed still ends the paragraph and the codes after it still reset the style.
+    void codeCutByTheParagraphEnd_data()
+    {
+        QTest::addColumn<QByteArray>("cut");
+        QTest::newRow("link short of three arguments") << Code::make({0x0C, 0x01});
+        QTest::newRow("link with no arguments") << Code::make({0x0A});
+        QTest::newRow("style with no argument") << Code::make({0x11});
+        QTest::newRow("a zero and no code") << QByteArray(1, '\0');
+    }
+    void codeCutByTheParagraphEnd()
+    {
+        QFETCH(QByteArray, cut);
+        LayoutFixture f;
+        f.open(QStringLiteral("book.pdb"),
+               pluckerDocument(2, {pluckerTextRecord(2, {"one" + cut, "two"}, Packing::Raw)}));
+        TextStyle style;
+        f.fitter.readStringFit(2000, true, style);
+        QCOMPARE(f.fitter.lineTexts(), QStringList{"one"});
+        QVERIFY(f.fitter.nextLineNewParagraph());
+        // Scanning back from the line feed finds what reading forward left in force.
+        TextStyle back;
+        PluckerCodes::findPluckerAttrBack(f.document.reader(), f.document.position(), back);
+        QCOMPARE(back.linkRecord, style.linkRecord);
+        QCOMPARE(back.linkParagraph, style.linkParagraph);
+        f.fitter.readStringFit(2000, true, style);
+        QCOMPARE(f.fitter.lineTexts(), QStringList{"two"});
+        QCOMPARE(style.linkRecord, uint16_t(0));
+        QCOMPARE(style.penColor, QColor(Qt::black));
+        QVERIFY(!style.bold && !style.italic && !style.underline);
+    }
+
     void truncatedCodeAtTheEnd()
     {
         LayoutFixture f;

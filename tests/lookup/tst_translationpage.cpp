@@ -122,6 +122,10 @@ private Q_SLOTS:
         QCOMPARE(EntryFormatter().dictFormat(deep, QStringLiteral("w")), deep);
         const QString recovering = QStringLiteral("{s}{ex}").repeated(40) + QStringLiteral("{/q}");
         QCOMPARE(EntryFormatter().dictFormat(recovering, QStringLiteral("w")), recovering);
+        // Each {sa} writes its content twice: 40 nested ones would make a page of 2^40 characters.
+        const QString doubling = QStringLiteral("{sa}").repeated(40) + QStringLiteral("x")
+                               + QStringLiteral("{/sa}").repeated(40);
+        QCOMPARE(EntryFormatter().dictFormat(doubling, QStringLiteral("w")), doubling);
     }
 };
 

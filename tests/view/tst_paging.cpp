@@ -31,6 +31,28 @@ QByteArray prose(int paragraphs, bool marks = true, quint32 seed = 5)
     return text;
 }
 
+// Prose as a Plucker book whose every fourth paragraph is a heading: taller lines, ended by line
+// feeds inside the paragraph. Records stay under 32 KiB.
+QByteArray pluckerHeadings(const QByteArray &prose)
+{
+    using namespace PalmBuilder;
+    QList<QByteArray> records, paragraphs;
+    qsizetype size = 0;
+    const QList<QByteArray> all = prose.split('.');
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        const QByteArray paragraph = (i % 4 == 0 ? Code::style(1) : QByteArray()) + all[i] + '.';
+        if (size + paragraph.size() > 30000) {
+            records << pluckerTextRecord(unsigned(records.size() + 2), paragraphs, Packing::Raw);
+            paragraphs.clear();
+            size = 0;
+        }
+        paragraphs << paragraph;
+        size += paragraph.size();
+    }
+    records << pluckerTextRecord(unsigned(records.size() + 2), paragraphs, Packing::Raw);
+    return pluckerDocument(2, records);
+}
+
 // Prose turned into HTML full of what reading forward must get right: block tags with
 // attributes, comments and scripts holding tags, bare "&" and "<", references, br, pre and cells.
 QByteArray hostileHtml(const QByteArray &prose)
@@ -189,8 +211,10 @@ private Q_SLOTS:
         QTest::newRow("no paragraph marks at all") << true << false << "m.txt";
         QTest::newRow("html") << false << true << "h.html";
         QTest::newRow("hostile html") << true << true << "hostile.html";
+        QTest::newRow("pages starting inside pre") << false << true << "pre.html";
         QTest::newRow("windows line ends") << true << true << "crlf.txt";
         QTest::newRow("utf-16") << true << true << "utf16.txt";
+        QTest::newRow("plucker headings") << false << true << "headings.pdb";
     }
     void computedPageEndsWhereTheNextBegins()
     {
@@ -204,6 +228,10 @@ private Q_SLOTS:
             text.replace(".\n  ", ".\n<p>");
         else if (name == QLatin1String("hostile.html"))
             text = hostileHtml(text);
+        else if (name == QLatin1String("pre.html"))
+            text = "<pre>" + text.replace(".\n  ", ".\n</pre><p>x<pre>\n\t") + "</pre>";
+        else if (name == QLatin1String("headings.pdb"))
+            text = pluckerHeadings(text);
         else if (name == QLatin1String("crlf.txt"))
             text.replace("\n", "\r\n");
         if (name == QLatin1String("utf16.txt")) {
