@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtGlobal>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -48,5 +49,49 @@ template <typename Take>
 bool scanPairs(const uint8_t *data, size_t count, const PairFilter &filter, Take &&take);
 
 } // namespace bytescan
+
+// Where a scan must stop in a range, found 64 bytes at a time: at any byte of `always`, and at a
+// byte of `first` followed by one of `second`. A scan that jumps ahead (over a tag, say) keeps the
+// work done for the bytes it jumps to.
+class StopMask
+{
+public:
+    StopMask(const ByteSet &always, const ByteSet &first, const ByteSet &second);
+    ~StopMask();
+    StopMask(const StopMask &) = delete;
+    StopMask &operator=(const StopMask &) = delete;
+
+    // Scans [data, data + length), data being the byte at `base`; data[length] is read when there.
+    void reset(const uint8_t *data, qint64 base, qint64 length, bool moreAfter);
+    qint64 end() const { return m_base + m_length; }
+    bool covers(qint64 position) const { return position >= m_base && position < end(); }
+    // The first stop at or after `position` (inside the range); end() when there is none.
+    qint64 next(qint64 position)
+    {
+        if (position < m_block || position >= m_block + 64)
+            fill(position);
+        else
+            m_mask &= ~uint64_t(0) << (position - m_block);
+        while (!m_mask) {
+            if (m_block + 64 >= end())
+                return end();
+            fill(m_block + 64);
+        }
+        return m_block + __builtin_ctzll(m_mask);
+    }
+
+private:
+    struct Vectors;
+    void fill(qint64 start);
+
+    ByteSet m_always, m_first, m_second;
+    Vectors *m_vectors = nullptr;  // null: the sets have no vector form
+    const uint8_t *m_data = nullptr;
+    qint64 m_base = 0;
+    qint64 m_length = 0;
+    bool m_moreAfter = false;  // data[length] can be read
+    qint64 m_block = 0;        // the 64 bytes from here are in m_mask
+    uint64_t m_mask = 0;
+};
 
 #include "ByteScanImpl.h"

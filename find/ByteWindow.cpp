@@ -43,6 +43,7 @@ bool ByteWindow::load(qint64 position)
     const qint64 start = position - std::min<qint64>(position, BackReach);
     const qint64 length = std::min(WindowSize, m_size - start);
     m_buffer.resize(size_t(WindowSize));
+    ++m_generation;
     const ssize_t got = fileio::readAt(m_fd, quint64(start), m_buffer.data(), size_t(length));
     if (got <= 0 || start + got <= position) {
         m_base = m_length = 0;
@@ -60,7 +61,7 @@ int ByteWindow::slowAt(qint64 position)
     return m_buffer[size_t(position - m_base)];
 }
 
-const uchar *ByteWindow::span(qint64 position, qint64 wanted, qint64 *available)
+const uchar *ByteWindow::slowSpan(qint64 position, qint64 wanted, qint64 *available)
 {
     *available = 0;
     if (position < 0 || position >= m_size)

@@ -21,6 +21,8 @@ constexpr qint64 AnchorReach = 64;      // how far back a shown character is loo
 constexpr int MaxFilterDistance = 15;   // the pair scan's vectors see 32 bytes
 constexpr int MaxTagName = 15;          // as the markup reader: longer names are no element
 constexpr int MaxUnitsAtOnePlace = 8;   // characters one place may give (a reference gives two)
+constexpr size_t MaxCheckedTokens = 32;  // query tokens the byte check compares
+constexpr qint64 MayMatchReach = 256;    // bytes it looks at
 
 // A place where reading may start as forward reading from the file's start reaches it.
 struct Checkpoint
@@ -42,10 +44,91 @@ bool isAsciiLetter(int c)
 }
 
 // Elements whose content the markup reader skips; their start tags are left to it.
-bool hidesContent(const char *name)
+bool hidesContent(const char *name, int length)
 {
-    return !std::strcmp(name, "script") || !std::strcmp(name, "style") || !std::strcmp(name, "template")
-        || !std::strcmp(name, "title");
+    switch (length) {
+    case 5: return !std::memcmp(name, "style", 5) || !std::memcmp(name, "title", 5);
+    case 6: return !std::memcmp(name, "script", 6);
+    case 8: return !std::memcmp(name, "template", 8);
+    default: return false;
+    }
+}
+
+// Where an ordinary tag starting at `lt` (p points at its "<") ends, as the markup reader reads it:
+// a name of letters and digits that is none of those with a meaning here (pre, the hidden
+// elements), no quote before its ">", all before `end`. 0 for any other tag.
+inline qint64 ordinaryTagEnd(const uint8_t *p, const uint8_t *end, qint64 lt)
+{
+    const uint8_t *q = p + 1;
+    if (end - q < 2)
+        return 0;
+    const bool closing = *q == '/';
+    q += closing;
+    if (!isAsciiLetter(*q))
+        return 0;
+    const uint8_t first = *q | 0x20;
+    const uint8_t *name = q;
+    while (q < end && (isAsciiLetter(*q) || (*q >= '0' && *q <= '9')))
+        ++q;
+    if (q >= end || !(*q == '>' || *q == '/' || isTagSpace(*q)))
+        return 0;
+    const qint64 length = q - name;
+    if (length > MaxTagName || ((first == 's' || first == 't') && (length == 5 || length == 6 || length == 8))
+        || (first == 'p' && length == 3))
+        return 0;
+    while (q < end && *q != '>' && *q != '"' && *q != '\'')
+        ++q;
+    if (q >= end || *q != '>')
+        return 0;
+    return lt + (q - p) + 1;
+}
+
+// Elements the markup reader hides without a trace: tags that only change the look of text.
+bool isInlineOnly(const uint8_t *name, qint64 length)
+{
+    static const char *const names[] = {
+        "a", "abbr", "b", "big", "cite", "code", "em", "font", "i", "img", "kbd", "mark",
+        "q", "s", "samp", "small", "span", "strike", "strong", "sub", "sup", "tt", "u", "var",
+    };
+    if (length > 6)
+        return false;
+    char lower[7];
+    for (qint64 i = 0; i < length; ++i)
+        lower[i] = char(name[i] | 0x20);
+    for (const char *n : names) {
+        if (qint64(std::strlen(n)) == length && !std::memcmp(n, lower, size_t(length)))
+            return true;
+    }
+    return false;
+}
+
+// Past the tag at p when it is one of an element that only changes the look of text (so the markup
+// reader hides it and nothing else), read as the markup reader reads it; null for any other tag or
+// one that does not end before `end`.
+const uint8_t *inlineTagEnd(const uint8_t *p, const uint8_t *end)
+{
+    const uint8_t *q = p + 1;
+    if (q < end && *q == '/')
+        ++q;
+    const uint8_t *name = q;
+    while (q < end && isAsciiLetter(*q))
+        ++q;
+    if (q >= end || q == name || !(*q == '>' || *q == '/' || isTagSpace(*q)) || !isInlineOnly(name, q - name))
+        return nullptr;
+    int quote = 0;
+    bool valueStarts = false;
+    for (; q < end; ++q) {
+        const uint8_t c = *q;
+        if (c == '>' && !quote)
+            return q + 1;
+        if (quote)
+            quote = c == quote ? 0 : quote;
+        else if (valueStarts && (c == '"' || c == '\''))
+            quote = c;
+        else if (!isTagSpace(c))
+            valueStarts = c == '=';
+    }
+    return nullptr;
 }
 
 // The lead byte of `c` in UTF-8.
@@ -133,7 +216,10 @@ struct TextFinder::Private
     std::vector<Checkpoint> checkpoints;
     bytescan::PairFilter filter;
     std::array<ByteSet, MaxFilterDistance + 1> prefix;  // bytes that may stand j bytes into a hit
-    ByteSet stops;  // the markup scan stops at these: "<", "&" and the first character's bytes
+    std::vector<ByteSet> tokenBytes;  // the single bytes that show each of the first query tokens
+    // The markup scan stops at "<" and "&", and at a byte of the query's first character followed
+    // by one of its second (or a wild one).
+    ByteSet stopAlways, stopFirst, stopSecond;
     std::vector<Hit> found;
 
     qint64 size() const { return document ? document->size() : 0; }
@@ -146,7 +232,7 @@ struct TextFinder::Private
     Result scanDecoded(Scan &scan);
     Checkpoint syncPoint(qint64 position);
 
-    bool prefixPasses(qint64 at);
+    bool mayMatchAt(qint64 at);
     Verified verifyAt(qint64 from, bool preformatted, qint64 at, bool previousWord);
     bool matchFrom(const ShownChar &first, bool previousWord, qint64 at, Hit *hit, bool *another);
     void verifyPlain(qint64 at);
@@ -355,16 +441,46 @@ TextFinder::Result TextFinder::Private::scanDecoded(Scan &scan)
     return deliver(scan) ? Result::NotFound : Result::Found;
 }
 
-// The bytes after `at` agree with the query's first characters as far as the filter looks, or a
-// byte there may stand for something else than itself.
-bool TextFinder::Private::prefixPasses(qint64 at)
+// Whether a hit may start at `at`, judged from the bytes alone: false only when the bytes rule it
+// out. Characters are compared while they are single bytes that stand for themselves, white space
+// runs are stepped over, and in HTML so are tags of elements that only change the look of text
+// (b, i, span, ...); anything else (a reference, another tag, a byte of a longer character, a
+// carriage return) leaves the question to the markup reader.
+bool TextFinder::Private::mayMatchAt(qint64 at)
 {
-    for (int j = 1; j <= filter.k; ++j) {
-        const int b = bytes.at(at + j);
-        if (b < 0 || filter.wild.contains(uint8_t(b)))
+    qint64 available = 0;
+    const uint8_t *p = bytes.span(at, MayMatchReach, &available);
+    if (!p)
+        return true;
+    const uint8_t *const end = p + std::min<qint64>(available, MayMatchReach);
+    const bool html = way == Way::MarkupScan;
+    for (size_t t = 0; t < tokenBytes.size(); ++t) {
+        if (html) {
+            while (p < end && *p == '<') {
+                p = inlineTagEnd(p, end);
+                if (!p)
+                    return true;
+            }
+        }
+        if (p >= end || filter.wild.contains(*p))
             return true;
-        if (!prefix[size_t(j)].contains(uint8_t(b)))
+        if (!tokenBytes[t].contains(*p))
             return false;
+        ++p;
+        if (query.tokens()[t] == FindQuery::Space) {
+            // A run of white space: as much as there is, across tags that hide nothing.
+            while (p < end) {
+                if (html && *p == '<') {
+                    p = inlineTagEnd(p, end);
+                    if (!p)
+                        return true;
+                } else if (tokenBytes[t].contains(*p)) {
+                    ++p;
+                } else {
+                    break;
+                }
+            }
+        }
     }
     return true;
 }
@@ -380,13 +496,14 @@ TextFinder::Result TextFinder::Private::scanBytes(Scan &scan)
         const uint8_t *data = bytes.span(p, 4096, &available);
         if (!data)
             break;
-        // The vector scan reads 32 bytes past each place it looks at.
-        const qint64 tail = p + available < size() ? 32 : 0;
+        // The vector scan reads 32 bytes past each place it looks at, mayMatchAt() 256: both within
+        // the window, which must not move while the scan holds it.
+        const qint64 tail = p + available < size() ? MayMatchReach : 0;
         qint64 count = std::min({scan.limit - p, available - tail, ReportEvery});
         bool stop = false;
         auto take = [&](size_t i) {
             const qint64 at = p + qint64(i);
-            if (prefixPasses(at))
+            if (mayMatchAt(at))
                 verifyPlain(at);
             stop = !found.empty() && !deliver(scan);
             return !stop;
@@ -582,51 +699,44 @@ TextFinder::Private::TagEnd TextFinder::Private::delegate(qint64 at, bool prefor
 // time; comments, declarations, hidden elements and anything unusual go to the markup reader.
 TextFinder::Private::TagEnd TextFinder::Private::skimTag(qint64 lt, bool preformatted)
 {
-    const qint64 size = this->size();
-    qint64 p = lt + 1;
-    int c = bytes.at(p);
-    const bool closing = c == '/';
-    if (closing)
-        c = bytes.at(++p);
-    if (!isAsciiLetter(c))
+    qint64 available = 0;
+    const uint8_t *data = bytes.span(lt, 4096, &available);
+    if (!data)
+        return delegate(lt, preformatted);
+    const uint8_t *const end = data + available;
+    const uint8_t *p = data + 1;
+    // The whole tag must lie in the window; a tag across its end is left to the markup reader.
+    if (p >= end)
+        return delegate(lt, preformatted);
+    const bool closing = *p == '/';
+    if (closing && ++p >= end)
+        return delegate(lt, preformatted);
+    if (!isAsciiLetter(*p))
         return delegate(lt, preformatted);  // "<!", "<?", a literal "<", "</" and no name
     char name[MaxTagName + 1];
     int length = 0;
-    bool tooLong = false;
-    for (; p < size; c = bytes.at(++p)) {
+    for (; p < end; ++p) {
+        const uint8_t c = *p;
         if (c == '>' || c == '/' || isTagSpace(c))
             break;
-        if (c >= 0x80 || c <= 0)
+        if (c >= 0x80 || c == 0)
             return delegate(lt, preformatted);  // names the markup reader cuts to bytes its own way
-        if (length < MaxTagName)
-            name[length++] = char(c >= 'A' && c <= 'Z' ? c + 32 : c);
-        else
-            tooLong = true;
+        if (length == MaxTagName)
+            return delegate(lt, preformatted);  // too long to be an element: rare enough
+        name[length++] = char(c >= 'A' && c <= 'Z' ? c + 32 : c);
     }
-    name[length] = '\0';
-    if (!closing && !tooLong && hidesContent(name))
+    if (p >= end || (!closing && hidesContent(name, length)))
         return delegate(lt, preformatted);
 
     // Up to ">" outside a quoted value; a quote opens a value only just after "=".
-    TagEnd end;
-    end.preformatted = preformatted;
-    qint64 available = 0;
-    const uint8_t *data = p < size ? bytes.span(p, 512, &available) : nullptr;
-    static const ByteSet tagEnds = [] {
-        ByteSet s;
-        s.add('>');
-        s.add('"');
-        s.add('\'');
-        return s;
-    }();
-    const uint8_t *hit = data ? bytescan::findAny(data, data + available, tagEnds) : nullptr;
-    if (hit && hit < data + available && *hit == '>') {
-        end.end = p + (hit - data) + 1;
-    } else {
+    const uint8_t *q = p;
+    while (q < end && *q != '>' && *q != '"' && *q != '\'')
+        ++q;
+    if (q < end && *q != '>') {
         int quote = 0;
         bool valueStarts = false;
-        for (; p < size; ++p) {
-            c = bytes.at(p);
+        for (q = p; q < end; ++q) {
+            const uint8_t c = *q;
             if (c == '>' && !quote)
                 break;
             if (quote)
@@ -636,11 +746,13 @@ TextFinder::Private::TagEnd TextFinder::Private::skimTag(qint64 lt, bool preform
             else if (!isTagSpace(c))
                 valueStarts = c == '=';
         }
-        end.end = std::min(p + 1, size);
     }
-    if (!tooLong && !std::strcmp(name, "pre"))
-        end.preformatted = !closing;
-    return end;
+    if (q >= end)
+        return delegate(lt, preformatted);
+    TagEnd tag;
+    tag.end = lt + (q - data) + 1;
+    tag.preformatted = length == 3 && !std::memcmp(name, "pre", 3) ? !closing : preformatted;
+    return tag;
 }
 
 // HTML in UTF-8 or a single-byte encoding: runs of text are scanned for the query's first
@@ -656,22 +768,39 @@ TextFinder::Result TextFinder::Private::scanMarkup(Scan &scan)
     const qint64 size = this->size();
     const char32_t firstToken = query.tokens().front();
 
+    StopMask stopsAhead(stopAlways, stopFirst, stopSecond);
+    quint64 generation = ~quint64(0);  // of the window the stops were found in
+    const uint8_t *window = nullptr;
+    qint64 windowBase = 0;
+    qint64 windowLength = 0;
     while (pos < scan.limit) {
         if (!scan.pass.check(pos - scan.from))
             return Result::Cancelled;
-        qint64 available = 0;
-        const uint8_t *data = bytes.span(pos, 1, &available);
-        if (!data)
-            break;
-        const qint64 count = std::min(available, scan.limit - pos);
-        const uint8_t *hit = bytescan::findAny(data, data + count, stops);
-        if (hit == data + count) {
-            pos += count;  // the run goes on past this window
+        if (bytes.generation() != generation || !stopsAhead.covers(pos)) {
+            qint64 available = 0;
+            window = bytes.span(pos, 64, &available);
+            if (!window)
+                break;
+            generation = bytes.generation();
+            windowBase = pos;
+            windowLength = available;
+            const qint64 count = std::min(available, scan.limit - pos);
+            stopsAhead.reset(window, pos, count, count < available);
+        }
+        const qint64 stop = stopsAhead.next(pos);
+        if (stop >= stopsAhead.end()) {
+            pos = stop;  // the run goes on past this window
             continue;
         }
-        const qint64 stop = pos + (hit - data);
-        const uint8_t b = *hit;
+        const uint8_t *at = window + (stop - windowBase);
+        const uint8_t b = *at;
         if (b == '<') {
+            if (!wholeWords && stop < checkpoints.back().position + CheckpointSpacing) {
+                if (const qint64 end = ordinaryTagEnd(at, window + windowLength, stop)) {
+                    pos = runStart = end;
+                    continue;
+                }
+            }
             if (stop > runStart && stop >= checkpoints.back().position + CheckpointSpacing) {
                 const int before = bytes.at(stop - 1);
                 if (before < 0x80 && before != '\r')
@@ -684,7 +813,7 @@ TextFinder::Result TextFinder::Private::scanMarkup(Scan &scan)
             }
             const TagEnd tag = skimTag(stop, preformatted);
             if (tag.literal) {
-                if (stop >= scan.from && filter.first.contains('<') && prefixPasses(stop)) {
+                if (stop >= scan.from && filter.first.contains('<') && mayMatchAt(stop)) {
                     verifyInMarkup(stop, runStart, preformatted, anchor, start.previousWord);
                     if (!found.empty() && !deliver(scan))
                         return Result::Found;
@@ -719,7 +848,7 @@ TextFinder::Result TextFinder::Private::scanMarkup(Scan &scan)
             pos = runStart = end;
             continue;
         }
-        if (stop >= scan.from && prefixPasses(stop)) {
+        if (stop >= scan.from && mayMatchAt(stop)) {
             verifyInMarkup(stop, runStart, preformatted, anchor, start.previousWord);
             if (!found.empty() && !deliver(scan))
                 return Result::Found;
@@ -737,7 +866,7 @@ void TextFinder::Private::buildFilter()
 {
     filter = bytescan::PairFilter{};
     prefix = {};
-    stops = ByteSet{};
+    tokenBytes.clear();
     if (!document || !document->isOpen() || query.isEmpty() || way == Way::Decoding)
         return;
     const toUnicode &table = document->codePage();
@@ -775,9 +904,24 @@ void TextFinder::Private::buildFilter()
     }
     filter.k = k;
     filter.kth = prefix[size_t(k)];
-    stops = filter.first;
-    if (way == Way::MarkupScan) {
-        stops.add('<');
-        stops.add('&');
+    tokenBytes.clear();
+    for (size_t t = 0; t < tokens.size() && t < MaxCheckedTokens; ++t)
+        tokenBytes.push_back(bytesOf(tokens[t]));
+    stopAlways = ByteSet{};
+    stopAlways.add('<');
+    stopAlways.add('&');
+    stopFirst = filter.first;
+    stopSecond = ByteSet{};
+    if (tokens.size() > 1) {
+        for (int b = 0; b < 256; ++b) {
+            if (tokenBytes[1].contains(uint8_t(b)) || filter.wild.contains(uint8_t(b)))
+                stopSecond.add(uint8_t(b));
+        }
+    } else {
+        for (int b = 0; b < 256; ++b) {
+            if (stopFirst.contains(uint8_t(b)))
+                stopAlways.add(uint8_t(b));
+        }
+        stopFirst = ByteSet{};
     }
 }
