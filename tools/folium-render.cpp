@@ -1,6 +1,7 @@
 // folium-render: lays a document out with the real reading view, without a screen, and saves the
 // page as a picture or prints where every line starts.
 #include "MyView.h"
+#include "TextFinder.h"
 #include "UserMessages.h"
 
 #include <QApplication>
@@ -116,6 +117,17 @@ void defineOptions(QCommandLineParser &p)
     p.addOption({QStringLiteral("name"), QStringLiteral("Print NAME <title> and PAGENO <n> for the page shown.")});
     p.addOption({QStringLiteral("contents"), QStringLiteral("Write the document's contents file, as Build Contents does."),
                  QStringLiteral("file")});
+    p.addOption({QStringLiteral("find"),
+                 QStringLiteral("Print HIT <first byte> <byte after the last> for every hit of TEXT from --position (or "
+                                "the start) on, then show the page of the first."),
+                 QStringLiteral("text")});
+    p.addOption({QStringLiteral("find-prev"),
+                 QStringLiteral("As --find, backward from --position (or the end): nearest hit first."),
+                 QStringLiteral("text")});
+    p.addOption({QStringLiteral("match-case"), QStringLiteral("Find: upper and lower case differ.")});
+    p.addOption({QStringLiteral("whole-words"), QStringLiteral("Find: hits neither start nor end inside a word.")});
+    p.addOption({QStringLiteral("goto-percent"), QStringLiteral("Show the page at P percent of the document."),
+                 QStringLiteral("p")});
     p.addOption({QStringLiteral("lines"),
                  QStringLiteral("Print ENCODING <name>, then PAGE and LINE rows for every page drawn.")});
 }
@@ -179,6 +191,45 @@ void showFirstPage(MyView *view, qint64 position, int page)
     view->resizePixmapSlot();  // the first page again, from the page history
     for (int i = 1; i < page && !view->atEnd(); ++i)
         view->nextPage();
+}
+
+// --find and --find-prev: prints the hits and shows the page of the first. False (with a message)
+// when the document cannot be searched.
+bool findAndShow(const QCommandLineParser &p, MyView *view, qint64 position, QTextStream &out, QTextStream &err)
+{
+    const bool backward = !p.isSet(QStringLiteral("find"));
+    FindOptions options;
+    options.matchCase = p.isSet(QStringLiteral("match-case"));
+    options.wholeWords = p.isSet(QStringLiteral("whole-words"));
+    const FindQuery query(p.value(backward ? QStringLiteral("find-prev") : QStringLiteral("find")), options);
+    TextFinder finder;
+    const Status status = finder.open(view->findSource());
+    if (!status.isOk()) {
+        err << "folium-render: cannot search the document: " << QString::fromStdString(status.message()) << "\n";
+        return false;
+    }
+    finder.setQuery(query);
+    Hit first;
+    const auto take = [&](const Hit &hit) {
+        if (!first.isValid())
+            first = hit;
+        out << "HIT " << hit.first << ' ' << hit.end << '\n';
+        return true;
+    };
+    if (!backward) {
+        finder.findAll(std::max<qint64>(0, position), finder.size(), take);
+    } else {
+        Hit hit;
+        qint64 before = position >= 0 ? position : finder.size();
+        while (before > 0 && finder.findBackward(before, 0, &hit) == TextFinder::Result::Found) {
+            take(hit);
+            before = hit.first;
+        }
+    }
+    out.flush();
+    if (first.isValid())
+        view->showHit(query, first);
+    return true;
 }
 
 // --name, --contents and --out, once the events have run.
@@ -265,6 +316,18 @@ int main(int argc, char **argv)
         printRows(view, out);
     }
     showFirstPage(view, position, page);
+    if (p.isSet(QStringLiteral("goto-percent"))) {
+        const QString value = p.value(QStringLiteral("goto-percent"));
+        const double percent = QString(value).remove(QLatin1Char('%')).toDouble(&ok);
+        if (!ok || !(percent >= 0 && percent <= 100)) {
+            err << "folium-render: --goto-percent takes a number from 0 to 100\n";
+            return 2;
+        }
+        view->goToPercent(percent);
+    }
+    if ((p.isSet(QStringLiteral("find")) || p.isSet(QStringLiteral("find-prev")))
+        && !findAndShow(p, view, position, out, err))
+        return 1;
     if (!applyEvents(view, p.value(QStringLiteral("events")), err))
         return 2;
     return writeOutputs(p, view, out, err);
