@@ -67,6 +67,34 @@ private Q_SLOTS:
         QVERIFY(!session.isRunning());
     }
 
+    // One session stepping from hit to hit, as Next and Previous do, reuses its finder.
+    void stepsThroughHits()
+    {
+        QByteArray text;
+        for (int i = 0; i < 300; ++i)
+            text += i % 7 == 3 ? "words and more words. A lantern glowed.\n\n" : "words and more words and so on.\n\n";
+        FindSession session;
+        FindSource source;
+        source.path = m_folder.write(QStringLiteral("steps.txt"), text);
+        QList<qint64> forward, backward;
+        qint64 from = 0;
+        for (int i = 0; i < 5; ++i) {
+            const FindOutcome outcome = outcomeOf(session, source, request(QStringLiteral("lantern glowed"), false, from));
+            QCOMPARE(int(outcome.result), int(FindOutcome::Result::Found));
+            forward << outcome.hit.first;
+            from = outcome.hit.first + 1;
+        }
+        for (int i = 0; i < 4; ++i) {
+            const FindOutcome outcome =
+                outcomeOf(session, source, request(QStringLiteral("lantern glowed"), true, forward.last() - 0));
+            QCOMPARE(int(outcome.result), int(FindOutcome::Result::Found));
+            backward.prepend(outcome.hit.first);
+            forward.removeLast();
+        }
+        QCOMPARE(backward.size(), 4);
+        QCOMPARE(backward.first(), forward.first());
+    }
+
     void notFoundAndFailures()
     {
         FindSession session;
