@@ -124,6 +124,11 @@ PageStart MyView::pageStartHolding(qint64 position)
             start = PageStart::at(before, m_lineNewParagraph, m_lineStartStyle);
         readStringFit();
         m_lineNewParagraph = m_fitter.nextLineNewParagraph();
+        // A page does not start with the blank line of a paragraph mark: paging on to it would
+        // have taken that line at the foot of the page before.
+        const bool blank = m_fitter.lineWordCount() == 1 && m_fitter.lineWord(0).text.isEmpty();
+        if (n % perPage == 0 && blank && file.pos() <= position)
+            start = PageStart::at(file.pos(), m_lineNewParagraph, m_lineStartStyle);
         if (file.pos() > position || file.pos() <= before || file.atEnd())
             break;
     }
