@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -193,42 +195,87 @@ void showFirstPage(MyView *view, qint64 position, int page)
         view->nextPage();
 }
 
-// --find and --find-prev: prints the hits and shows the page of the first. False (with a message)
-// when the document cannot be searched.
-bool findAndShow(const QCommandLineParser &p, MyView *view, qint64 position, QTextStream &out, QTextStream &err)
+// The hits --find or --find-prev asks for, searched on a thread of its own while the window and
+// its fonts are set up; joined before the view opens the document (an archive is prepared once).
+class HitSearch
 {
-    const bool backward = !p.isSet(QStringLiteral("find"));
-    FindOptions options;
-    options.matchCase = p.isSet(QStringLiteral("match-case"));
-    options.wholeWords = p.isSet(QStringLiteral("whole-words"));
-    const FindQuery query(p.value(backward ? QStringLiteral("find-prev") : QStringLiteral("find")), options);
-    TextFinder finder;
-    const Status status = finder.open(view->findSource());
-    if (!status.isOk()) {
-        err << "folium-render: cannot search the document: " << QString::fromStdString(status.message()) << "\n";
-        return false;
+public:
+    HitSearch(const QCommandLineParser &p, const FindSource &source, qint64 position)
+        : m_backward(!p.isSet(QStringLiteral("find"))), m_source(source), m_position(position)
+    {
+        FindOptions options;
+        options.matchCase = p.isSet(QStringLiteral("match-case"));
+        options.wholeWords = p.isSet(QStringLiteral("whole-words"));
+        m_query = FindQuery(p.value(m_backward ? QStringLiteral("find-prev") : QStringLiteral("find")), options);
+        m_thread = std::thread([this] { run(); });
     }
-    finder.setQuery(query);
-    Hit first;
-    const auto take = [&](const Hit &hit) {
-        if (!first.isValid())
-            first = hit;
-        out << "HIT " << hit.first << ' ' << hit.end << '\n';
-        return true;
-    };
-    if (!backward) {
-        finder.findAll(std::max<qint64>(0, position), finder.size(), take);
-    } else {
+    ~HitSearch() { join(); }
+    void join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    // Searches again, here, when the view reads the document otherwise than guessed.
+    void redoFor(const FindSource &source)
+    {
+        join();
+        if (source == m_source)
+            return;
+        m_source = source;
+        run();
+    }
+    const Status &status() const { return m_status; }
+    const std::vector<Hit> &hits() const { return m_hits; }
+    const FindQuery &query() const { return m_query; }
+
+private:
+    void run()
+    {
+        m_hits.clear();
+        TextFinder finder;
+        m_status = finder.open(m_source);
+        if (!m_status.isOk())
+            return;
+        finder.setQuery(m_query);
+        if (!m_backward) {
+            finder.findAll(std::max<qint64>(0, m_position), finder.size(), [this](const Hit &hit) {
+                m_hits.push_back(hit);
+                return true;
+            });
+            return;
+        }
         Hit hit;
-        qint64 before = position >= 0 ? position : finder.size();
+        qint64 before = m_position >= 0 ? m_position : finder.size();
         while (before > 0 && finder.findBackward(before, 0, &hit) == TextFinder::Result::Found) {
-            take(hit);
+            m_hits.push_back(hit);
             before = hit.first;
         }
     }
+
+    bool m_backward;
+    FindSource m_source;
+    qint64 m_position;
+    FindQuery m_query;
+    Status m_status = Status::ok();
+    std::vector<Hit> m_hits;
+    std::thread m_thread;
+};
+
+// Prints the hits and shows the page of the first. False (with a message) when the document
+// cannot be searched.
+bool printHitsAndShow(HitSearch &search, MyView *view, QTextStream &out, QTextStream &err)
+{
+    search.redoFor(view->findSource());
+    if (!search.status().isOk()) {
+        err << "folium-render: cannot search the document: " << QString::fromStdString(search.status().message())
+            << "\n";
+        return false;
+    }
+    for (const Hit &hit : search.hits())
+        out << "HIT " << hit.first << ' ' << hit.end << '\n';
     out.flush();
-    if (first.isValid())
-        view->showHit(query, first);
+    if (!search.hits().empty())
+        view->showHit(search.query(), search.hits().front());
     return true;
 }
 
@@ -281,6 +328,16 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    // The search starts before the window: its settings are the view's defaults and the options.
+    std::unique_ptr<HitSearch> search;
+    if (p.isSet(QStringLiteral("find")) || p.isSet(QStringLiteral("find-prev"))) {
+        bool good = true;
+        const ReaderSettings guess = settingsFrom(p, ReaderSettings{}, good);
+        const qint64 from = p.isSet(QStringLiteral("position")) ? p.value(QStringLiteral("position")).toLongLong() : -1;
+        if (good)
+            search = std::make_unique<HitSearch>(p, MyView::findSourceFor(document, guess), from);
+    }
+
     QMainWindow window;
     auto *view = new MyView(&window, "view");
     window.setCentralWidget(view);
@@ -304,6 +361,8 @@ int main(int argc, char **argv)
     window.show();
     QCoreApplication::processEvents();
     view->pickupSettings();
+    if (search)
+        search->join();
     view->fileOpen(document);
     if (!view->documentOpen()) {
         err << "folium-render: cannot open " << document << (failure.isEmpty() ? QString() : ": " + failure) << "\n";
@@ -325,8 +384,7 @@ int main(int argc, char **argv)
         }
         view->goToPercent(percent);
     }
-    if ((p.isSet(QStringLiteral("find")) || p.isSet(QStringLiteral("find-prev")))
-        && !findAndShow(p, view, position, out, err))
+    if (search && !printHitsAndShow(*search, view, out, err))
         return 1;
     if (!applyEvents(view, p.value(QStringLiteral("events")), err))
         return 2;

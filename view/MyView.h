@@ -122,6 +122,7 @@ public:
     // the page that holds a hit shown with the hits on it marked, and going to a page as the bar
     // counts them or to a share of the book. Defined in MyViewFind.cpp.
     FindSource findSource() const;
+    static FindSource findSourceFor(const QString &path, const ReaderSettings &settings);
     qint64 findOrigin(bool backward) const;
     void showHit(const FindQuery &query, const Hit &hit);
     void clearFoundMarks();

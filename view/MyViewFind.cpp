@@ -18,12 +18,17 @@ const QColor OtherHitColor(255, 220, 0, 90);
 
 FindSource MyView::findSource() const
 {
+    return findSourceFor(m_fileName, m_settings);
+}
+
+FindSource MyView::findSourceFor(const QString &path, const ReaderSettings &settings)
+{
     FindSource source;
-    source.path = m_fileName;
-    source.encoding = m_settings.encodingName;
-    source.readAsHtml = m_settings.stripHtml;
-    source.rules.crIsLineFeed = m_settings.crConvert;
-    source.rules.stripNewlines = m_settings.stripNewlinesInHtml;
+    source.path = path;
+    source.encoding = settings.encodingName;
+    source.readAsHtml = settings.stripHtml;
+    source.rules.crIsLineFeed = settings.crConvert;
+    source.rules.stripNewlines = settings.stripNewlinesInHtml;
     return source;
 }
 
