@@ -60,6 +60,8 @@ FindOutcome FindSession::run(int search, const FindSource &source, const FindReq
             return outcome;
         }
     }
+    if (request.readingPlace > 0)
+        m_finder->addReadingPlace(request.readingPlace, request.readingPlacePreformatted);
     const FindQuery query(request.text, request.options);
     if (m_finder->query().text() != query.text() || !(m_finder->query().options() == query.options()))
         m_finder->setQuery(query);

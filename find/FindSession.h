@@ -17,6 +17,9 @@ struct FindRequest
     // Forward: hits that start here or later; backward: hits that start before here.
     qint64 from = 0;
     bool wrap = true;  // when nothing is found up to the end (or the start), go on from the other end
+    // Where the page shown starts, read as the view reads it (see TextFinder::addReadingPlace); -1: none.
+    qint64 readingPlace = -1;
+    bool readingPlacePreformatted = false;
 };
 
 struct FindOutcome

@@ -291,6 +291,16 @@ bool TextFinder::isOpen() const
     return d->shown != nullptr;
 }
 
+void TextFinder::addReadingPlace(qint64 position, bool preformatted)
+{
+    if (!isOpen() || d->localSync || position <= 0 || position >= size())
+        return;
+    auto it = std::lower_bound(d->checkpoints.begin(), d->checkpoints.end(), position,
+                               [](const Checkpoint &c, qint64 p) { return c.position < p; });
+    if (it == d->checkpoints.end() || it->position != position)
+        d->checkpoints.insert(it, Checkpoint{position, preformatted, false});
+}
+
 const FindSource &TextFinder::source() const
 {
     return d->source;

@@ -59,6 +59,10 @@ public:
     qint64 size() const;
     Way way() const;
 
+    // Reading may start at `position` (a page start the view reads from; `preformatted`: inside
+    // pre), so searches from there need not read from an earlier place that forward reading left.
+    void addReadingPlace(qint64 position, bool preformatted);
+
     void setQuery(const FindQuery &query);
     const FindQuery &query() const;
 

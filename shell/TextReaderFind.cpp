@@ -101,6 +101,8 @@ void TextReader::startFind(bool backward)
     request.options.wholeWords = findBar->wholeWords();
     request.backward = backward;
     request.from = view->findOrigin(backward);
+    request.readingPlace = view->pageStart().position;
+    request.readingPlacePreformatted = view->pageStart().preformatted;
     m_findPercent = 0;
     m_findBackward = backward;
     m_findSearch = m_findSession->start(view->findSource(), request);

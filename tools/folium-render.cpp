@@ -237,6 +237,7 @@ private:
         if (!m_status.isOk())
             return;
         finder.setQuery(m_query);
+        finder.addReadingPlace(m_position, false);  // the page shown is laid out from there
         if (!m_backward) {
             finder.findAll(std::max<qint64>(0, m_position), finder.size(), [this](const Hit &hit) {
                 m_hits.push_back(hit);

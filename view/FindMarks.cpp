@@ -23,14 +23,17 @@ void FindMarks::clear()
     m_collectedFrom = -1;
 }
 
-void FindMarks::collectAround(qint64 position)
+void FindMarks::collectAround(qint64 position, bool preformatted)
 {
     // A page read from the window's last quarter may run past it: collect afresh from there.
     if (!isActive()
         || (m_collectedFrom >= 0 && position >= m_collectedFrom && position < m_collectedFrom + PageReach * 3 / 4))
         return;
-    // From a little before, for a hit that runs on into the page.
-    const qint64 from = std::max<qint64>(0, position - 4096);
+    // Plain text is read from a little before, for a hit that runs on into the page; markup from
+    // the line itself, as the view reads it, not from wherever an earlier pass could resume.
+    m_finder.addReadingPlace(position, preformatted);
+    const bool plain = m_finderOpen && m_finder.way() == TextFinder::Way::ByteScan;
+    const qint64 from = std::max<qint64>(0, plain ? position - 4096 : position);
     m_collectedFrom = from;
     m_hits.clear();
     if (m_finderOpen) {

@@ -18,9 +18,9 @@ public:
 
     void set(const FindSource &source, const FindQuery &query, const Hit &current);
     void clear();
-    // Makes sure the hits near `position` are known: those from there to PageReach on, at least
-    // every hit a page from there may hold.
-    void collectAround(qint64 position);
+    // Makes sure the hits near `position`, a line start the view reads from, are known: those
+    // from there to PageReach on, at least every hit a page from there may hold.
+    void collectAround(qint64 position, bool preformatted);
     // Whether a hit meets the bytes [start, end).
     bool meets(qint64 start, qint64 end) const;
     // How the bytes [start, end) are marked: by the current hit if it meets them, else by any.

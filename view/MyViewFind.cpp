@@ -153,7 +153,7 @@ void MyView::noteFoundLine(qint64 start, bool preformatted)
         return;
     PositionedReader &file = m_document.reader();
     const qint64 end = file.pos();
-    m_found.collectAround(start);
+    m_found.collectAround(start, preformatted);
     if (!m_found.meets(start, end))
         return;
     // The words as the fitter cut them, each character with its bytes: its characters are read

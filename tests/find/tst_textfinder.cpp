@@ -384,6 +384,33 @@ private Q_SLOTS:
         }
     }
 
+    // A place the view reads from is taken as it is: the hits after it are the same as reading from
+    // the start finds, and text the view would show from there is found.
+    void readingPlaces()
+    {
+        QByteArray html = "<html><body>";
+        for (int i = 0; i < 3000; ++i)
+            html += "<p>a <b>quick</b> brown fox</p>\n";
+        const qint64 place = html.size();
+        html += "<p>the quick\nbrown fox</p><!-- quick brown -->";
+        const qint64 inComment = html.size() - 16;
+        auto finder = finderFor(QStringLiteral("places.html"), html, QStringLiteral("UTF-8"));
+        const FindQuery query(QStringLiteral("quick brown"), {});
+        finder->setQuery(query);
+        const Hits expected = modelHits(*finder, query);
+        finder->addReadingPlace(place, false);
+        Hits after;
+        finder->findAll(place, finder->size(), [&](const Hit &h) {
+            after.push_back(h);
+            return true;
+        });
+        QCOMPARE(describe(after), describe(Hits(expected.end() - 1, expected.end())));
+        finder->addReadingPlace(inComment, false);
+        Hit hit;
+        QCOMPARE(finder->findForward(inComment, finder->size(), &hit), TextFinder::Result::Found);
+        QCOMPARE(hit.first, inComment + 1);
+    }
+
     void longSearchesReportAndStop()
     {
         auto finder = finderFor(QStringLiteral("big.txt"), QByteArray(6 << 20, 'x'), QStringLiteral("UTF-8"));
