@@ -82,6 +82,7 @@ TextReader::TextReader(QWidget *parent, const char *name, Qt::WindowFlags flags,
     connect(welcomePage, &WelcomePage::bookChosen, this, &TextReader::openDocument);
     view->installEventFilter(this);
     m_notice = new Notice(this);
+    setupFind();
     setAcceptDrops(true);
     connect(bookmarkList, &Bookmarks::listChanged, this, &TextReader::saveBookmarks);
     m_placeTimer.setSingleShot(true);
@@ -132,6 +133,8 @@ void TextReader::setPage(QWidget *page)
         old->hide();
     }
     setCentralWidget(page);
+    if (findToolBar && page != view)
+        findToolBar->hide();  // the find bar belongs to the reading page
 }
 
 void TextReader::returnToReading(QWidget *page)
@@ -340,6 +343,8 @@ void TextReader::keyPressEvent(QKeyEvent *event)
         toggleFullScreenSlot();
         break;
     case Qt::Key_Escape:
+        if (centralWidget() == view && escapeFind())
+            break;
         if (centralWidget() == bookmarkList || centralWidget() == contentsList || centralWidget() == libraryPage)
             returnToReading(centralWidget());
         break;

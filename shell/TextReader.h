@@ -8,6 +8,9 @@
 #include <QTimer>
 
 class Bookmarks;
+class FindBar;
+class FindSession;
+struct FindOutcome;
 class GetFileName;
 class LibraryPage;
 class MyView;
@@ -68,6 +71,13 @@ public:
     QAction *acceptSettingsAction = nullptr;
     QAction *closeFileAction = nullptr;
     QAction *closeLibraryAction = nullptr;
+    // Finding (TextReaderFind.cpp): the bar at the foot of the reading page and its actions.
+    FindBar *findBar = nullptr;
+    QToolBar *findToolBar = nullptr;
+    QAction *findAction = nullptr;
+    QAction *findNextAction = nullptr;
+    QAction *findPreviousAction = nullptr;
+    QAction *gotoAction = nullptr;
     bool fullScreen = false;
     QString folderPath;  // folder of the current document, where "Open" starts
     QString filePath;    // the current document as chosen or restored
@@ -126,6 +136,13 @@ public Q_SLOTS:
     void hideToolbar();
 
     void toggleFullScreenSlot();
+    // Finding and going to a page.
+    void showFindBar();
+    void closeFindBar();
+    void findNext();
+    void findPrevious();
+    void stopFinding();
+    void gotoPageOrPercent();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -151,10 +168,21 @@ private:
     void showBookContents();
     void fillRecentMenu();
     void firstStart();
+    void setupFind();
+    void startFind(bool backward);
+    void findFinished(int search, const FindOutcome &outcome);
+    void findProgress(int search, int percent);
+    // Escape in reading mode: stops a search or closes the find bar; false when neither was there.
+    bool escapeFind();
 
     RecentDocuments m_recent;
     ReadingPlaces m_places;
     Notice *m_notice = nullptr;
     QTimer m_placeTimer;  // notes the place a moment after the page changed
     QString m_startDocument;
+    FindSession *m_findSession = nullptr;
+    int m_findSearch = 0;        // the search whose outcome is awaited; 0: none
+    int m_findPercent = 0;       // its progress as last reported
+    bool m_findBackward = false;  // its direction
+    QTimer m_findSlowTimer;      // a search running this long shows its progress
 };

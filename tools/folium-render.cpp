@@ -2,6 +2,7 @@
 // page as a picture or prints where every line starts.
 #include "ContentsScanner.h"
 #include "MyView.h"
+#include "TextFinder.h"
 #include "UserMessages.h"
 
 #include <QApplication>
@@ -15,6 +16,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -120,6 +123,17 @@ void defineOptions(QCommandLineParser &p)
                  QStringLiteral("file")});
     p.addOption({QStringLiteral("info"),
                  QStringLiteral("Print TITLE, AUTHOR, LANGUAGE and CHAPTERS rows, as far as the document says them.")});
+    p.addOption({QStringLiteral("find"),
+                 QStringLiteral("Print HIT <first byte> <byte after the last> for every hit of TEXT from --position (or "
+                                "the start) on, then show the page of the first."),
+                 QStringLiteral("text")});
+    p.addOption({QStringLiteral("find-prev"),
+                 QStringLiteral("As --find, backward from --position (or the end): nearest hit first."),
+                 QStringLiteral("text")});
+    p.addOption({QStringLiteral("match-case"), QStringLiteral("Find: upper and lower case differ.")});
+    p.addOption({QStringLiteral("whole-words"), QStringLiteral("Find: hits neither start nor end inside a word.")});
+    p.addOption({QStringLiteral("goto-percent"), QStringLiteral("Show the page at P percent of the document."),
+                 QStringLiteral("p")});
     p.addOption({QStringLiteral("lines"),
                  QStringLiteral("Print ENCODING <name>, then PAGE and LINE rows for every page drawn.")});
 }
@@ -200,6 +214,92 @@ void printInfo(MyView *view, QTextStream &out)
         out << "CHAPTERS " << book.chapters << '\n';
 }
 
+
+// The hits --find or --find-prev asks for, searched on a thread of its own while the window and
+// its fonts are set up; joined before the view opens the document (an archive is prepared once).
+class HitSearch
+{
+public:
+    HitSearch(const QCommandLineParser &p, const FindSource &source, qint64 position)
+        : m_backward(!p.isSet(QStringLiteral("find"))), m_source(source), m_position(position)
+    {
+        FindOptions options;
+        options.matchCase = p.isSet(QStringLiteral("match-case"));
+        options.wholeWords = p.isSet(QStringLiteral("whole-words"));
+        m_query = FindQuery(p.value(m_backward ? QStringLiteral("find-prev") : QStringLiteral("find")), options);
+        m_thread = std::thread([this] { run(); });
+    }
+    ~HitSearch() { join(); }
+    void join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    // Searches again, here, when the view reads the document otherwise than guessed.
+    void redoFor(const FindSource &source)
+    {
+        join();
+        if (source == m_source)
+            return;
+        m_source = source;
+        run();
+    }
+    const Status &status() const { return m_status; }
+    const std::vector<Hit> &hits() const { return m_hits; }
+    const FindQuery &query() const { return m_query; }
+
+private:
+    void run()
+    {
+        m_hits.clear();
+        TextFinder finder;
+        m_status = finder.open(m_source);
+        if (!m_status.isOk())
+            return;
+        finder.setQuery(m_query);
+        finder.addReadingPlace(m_position, false);  // the page shown is laid out from there
+        if (!m_backward) {
+            finder.findAll(std::max<qint64>(0, m_position), finder.size(), [this](const Hit &hit) {
+                m_hits.push_back(hit);
+                return true;
+            });
+            return;
+        }
+        Hit hit;
+        qint64 before = m_position >= 0 ? m_position : finder.size();
+        while (before > 0 && finder.findBackward(before, 0, &hit) == TextFinder::Result::Found) {
+            m_hits.push_back(hit);
+            before = hit.first;
+        }
+    }
+
+    bool m_backward;
+    FindSource m_source;
+    qint64 m_position;
+    FindQuery m_query;
+    Status m_status = Status::ok();
+    std::vector<Hit> m_hits;
+    std::thread m_thread;
+};
+
+// Prints the hits and shows the page of the first. False (with a message) when the document
+// cannot be searched.
+bool printHitsAndShow(HitSearch &search, MyView *view, QTextStream &out, QTextStream &err)
+{
+    search.redoFor(view->findSource());
+    if (!search.status().isOk()) {
+        err << "folium-render: cannot search the document: " << QString::fromStdString(search.status().message())
+            << "\n";
+        return false;
+    }
+    for (const Hit &hit : search.hits())
+        out << "HIT " << hit.first << ' ' << hit.end << '\n';
+    out.flush();
+    if (!search.hits().empty())
+        view->showHit(search.query(), search.hits().front());
+    return true;
+}
+
 // --info, --name, --contents and --out, once the events have run.
 int writeOutputs(const QCommandLineParser &p, MyView *view, QTextStream &out, QTextStream &err)
 {
@@ -253,6 +353,16 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    // The search starts before the window: its settings are the view's defaults and the options.
+    std::unique_ptr<HitSearch> search;
+    if (p.isSet(QStringLiteral("find")) || p.isSet(QStringLiteral("find-prev"))) {
+        bool good = true;
+        const ReaderSettings guess = settingsFrom(p, ReaderSettings{}, good);
+        const qint64 from = p.isSet(QStringLiteral("position")) ? p.value(QStringLiteral("position")).toLongLong() : -1;
+        if (good)
+            search = std::make_unique<HitSearch>(p, MyView::findSourceFor(document, guess), from);
+    }
+
     QMainWindow window;
     auto *view = new MyView(&window, "view");
     window.setCentralWidget(view);
@@ -276,6 +386,8 @@ int main(int argc, char **argv)
     window.show();
     QCoreApplication::processEvents();
     view->pickupSettings();
+    if (search)
+        search->join();
     view->fileOpen(document);
     if (!view->documentOpen()) {
         err << "folium-render: cannot open " << document << (failure.isEmpty() ? QString() : ": " + failure) << "\n";
@@ -288,6 +400,17 @@ int main(int argc, char **argv)
         printRows(view, out);
     }
     showFirstPage(view, position, page);
+    if (p.isSet(QStringLiteral("goto-percent"))) {
+        const QString value = p.value(QStringLiteral("goto-percent"));
+        const double percent = QString(value).remove(QLatin1Char('%')).toDouble(&ok);
+        if (!ok || !(percent >= 0 && percent <= 100)) {
+            err << "folium-render: --goto-percent takes a number from 0 to 100\n";
+            return 2;
+        }
+        view->goToPercent(percent);
+    }
+    if (search && !printHitsAndShow(*search, view, out, err))
+        return 1;
     if (!applyEvents(view, p.value(QStringLiteral("events")), err))
         return 2;
     return writeOutputs(p, view, out, err);

@@ -3,6 +3,7 @@
 #include "AnchorIndex.h"
 #include "AutoScroller.h"
 #include "Document.h"
+#include "FindMarks.h"
 #include "LayoutTypes.h"
 #include "LineFitter.h"
 #include "LinkHistory.h"
@@ -121,6 +122,19 @@ public:
     // What opens a web or mail address tapped in the text; the desktop's handler unless set.
     void setUrlOpener(std::function<void(const QUrl &)> opener) { m_openUrl = std::move(opener); }
 
+    // Finding: the document as a finder reads it, where the next search starts (after the hit
+    // marked on this page, else from the page's start; backward: before it, else the page's end),
+    // the page that holds a hit shown with the hits on it marked, and going to a page as the bar
+    // counts them or to a share of the book. Defined in MyViewFind.cpp.
+    FindSource findSource() const;
+    static FindSource findSourceFor(const QString &path, const ReaderSettings &settings);
+    qint64 findOrigin(bool backward) const;
+    void showHit(const FindQuery &query, const Hit &hit);
+    void clearFoundMarks();
+    const FindMarks &foundMarks() const { return m_found; }
+    void goToPage(qint64 page);
+    void goToPercent(double percent);
+
 public Q_SLOTS:
     void fileOpen(const QString &path);
     void resumeSlot();
@@ -180,6 +194,11 @@ private:
     void scrollLine(QPixmap &strip, int screenY);
     void revealStep(const QPixmap &strip, int screenY, int step);
     void sendScreenSaverMode(int mode);
+    void showPageHolding(qint64 position);
+    PageStart pageStartHolding(qint64 position);
+    // Marks of found text: the line just fitted, then each word before it is drawn.
+    void noteFoundLine(qint64 start, bool preformatted);
+    void paintFoundUnder(int word, int x, const WordFonts::Face &face);
 
     ReaderSettings m_settings;
     QString m_fileName;
@@ -223,4 +242,8 @@ private:
     bool m_skipRelayout = false;
     LineObserver m_lineObserver;
     PageObserver m_pageObserver;
+    FindMarks m_found;
+    std::vector<std::vector<ShownChar>> m_foundWords;  // the line's words' characters, when it holds a hit
+    int m_foundGapX = -1;         // where the last word drawn ends, when its last character is marked
+    qint64 m_foundGapStart = 0;   // that character's first byte
 };

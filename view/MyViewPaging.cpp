@@ -73,6 +73,7 @@ bool MyView::placeNextLine(int bottom)
     }
     if (m_lineObserver)
         m_lineObserver(startPosition, startParagraph, m_fitter.lineTexts());
+    noteFoundLine(startPosition, startStyle.preformatted);
     // A line holding only the empty word of a line feed is not drawn but takes its height.
     if (!m_fitter.lineWord(0).text.isEmpty())
         printLine();
@@ -94,6 +95,8 @@ void MyView::printLine()
         if (!m_scroller.autoScroll())
             m_words.add(word.text, m_penX, m_penY, word.linkRecord, word.linkParagraph, word.htmlLink);
         const QColor color = htmlLink ? m_theme.link : m_theme.wordColor(word.penColor);
+        if (!m_foundWords.empty())
+            paintFoundUnder(i, m_penX, face);
         m_penX += m_painter.draw(word.text, m_penX, m_penY, face, color);
         if (i < count - 1)
             m_penX += justified ? word.gap : spaceWidth;

@@ -36,9 +36,10 @@ public:
     }
     qint64 total(qint64 size) const { return std::max<qint64>(1, (size + average() - 1) / average()); }
 
-private:
+    // Bytes per page, as the counts go.
     qint64 average() const { return m_pages > 0 ? std::max<qint64>(1, m_bytes / m_pages) : 2048; }
 
+private:
     qint64 m_bytes = 0;
     qint64 m_pages = 0;
 };

@@ -19,6 +19,8 @@ public:
     void begin(QPainter *painter);
     void end();
     bool isActive() const { return m_painter != nullptr; }
+    // The painter words go to, for drawing under them; null when only measuring.
+    QPainter *painter() const { return m_painter; }
 
     // Draws `text` with its baseline at (x, y) and returns its width.
     int draw(const QString &text, int x, int y, const WordFonts::Face &face, const QColor &color);

@@ -5,6 +5,7 @@
 #include "Config.h"
 #include "EpubBuilder.h"
 #include "FileDialog.h"
+#include "FindBar.h"
 #include "KeysHelp.h"
 #include "MyView.h"
 #include "Notice.h"
@@ -19,6 +20,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -533,6 +536,71 @@ private Q_SLOTS:
         clickNavigation(w->buildContentsAction);
         QVERIFY(QFile::exists(w->contentsFile()));
         QVERIFY(!titles(w->contentsList).contains(QStringLiteral("First")));
+    }
+
+    // Ctrl+F, a phrase, Enter: the page of the first hit after the page shown; F3 and Shift+F3 step
+    // on and back, wrapping round with a notice; Escape closes the bar and drops the marks.
+    void findBar()
+    {
+        QByteArray text;
+        for (int i = 0; i < 200; ++i)
+            text += i % 9 == 4 ? "Words of a paragraph, and a lantern\nglowed there.\n\n" : "Words of a paragraph.\n\n";
+        const QString doc = writeDoc(QStringLiteral("lantern.txt"), text);
+        settingsFor(doc);
+        TextReader *w = start();
+        QVERIFY(w->view->documentOpen());
+        QVERIFY(!w->findToolBar->isVisible());
+        QTest::keyClick(w, Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY(w->findToolBar->isVisible());
+        auto *field = w->findBar->findChild<QLineEdit *>(QStringLiteral("findText"));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(field));
+        QTest::keyClicks(field, QStringLiteral("LANTERN glowed"));
+        QTest::keyClick(field, Qt::Key_Return);
+        QTRY_VERIFY(w->view->foundMarks().isActive());
+        const qint64 first = w->view->foundMarks().current().first;
+        QCOMPARE(first, qint64(text.indexOf("lantern")));
+        QVERIFY(w->view->pageStart().position <= first);
+
+        QTest::keyClick(field, Qt::Key_F3);
+        QTRY_VERIFY(w->view->foundMarks().current().first > first);
+        const qint64 second = w->view->foundMarks().current().first;
+        QCOMPARE(second, qint64(text.indexOf("lantern", first + 1)));
+        QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
+        QTRY_COMPARE(w->view->foundMarks().current().first, first);
+        QTest::keyClick(field, Qt::Key_F3, Qt::ShiftModifier);
+        QTRY_COMPARE(w->view->foundMarks().current().first, qint64(text.lastIndexOf("lantern")));
+        QCOMPARE(w->findBar->status(), QStringLiteral("Wrapped to the end"));
+        QTest::keyClick(field, Qt::Key_Return);
+        QTRY_COMPARE(w->view->foundMarks().current().first, first);
+        QCOMPARE(w->findBar->status(), QStringLiteral("Wrapped to the start"));
+
+        field->setText(QStringLiteral("no such words"));
+        QTest::keyClick(field, Qt::Key_Return);
+        QTRY_COMPARE(w->findBar->status(), QStringLiteral("Not found"));
+        QTest::keyClick(field, Qt::Key_Escape);
+        QVERIFY(!w->findToolBar->isVisible());
+        QVERIFY(!w->view->foundMarks().isActive());
+
+        // Ctrl+G: a percentage, then a page as the bar counts them.
+        for (const QString &answer : {QStringLiteral("50%"), QStringLiteral("3")}) {
+            w->activateWindow();
+            QTRY_VERIFY(w->isActiveWindow());
+            QTimer::singleShot(0, this, [answer] {
+                auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                dialog->setTextValue(answer);
+                dialog->accept();
+            });
+            QTest::keyClick(w, Qt::Key_G, Qt::ControlModifier);
+            QTRY_VERIFY(!QApplication::activeModalWidget());
+            if (answer.endsWith(QLatin1Char('%'))) {
+                QVERIFY(w->view->pageStart().position <= text.size() / 2);
+                QVERIFY(w->view->document().position() > text.size() / 2);
+            } else {
+                QVERIFY2(w->view->progressText().startsWith(QStringLiteral("page 3 of")),
+                         qPrintable(w->view->progressText()));
+            }
+        }
     }
 
     // Help > Keys lists every shortcut a menu entry has.

@@ -1,0 +1,151 @@
+// Searches on the session's own thread: found, wrapped round, not found, stopped, and a document
+// that cannot be read; an archive's prepared copy outlives the session's own reading of it.
+#include "Document.h"
+#include "FindSession.h"
+#include "TestFiles.h"
+#include "ZipBuilder.h"
+
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QtTest>
+
+
+namespace {
+FindRequest request(const QString &text, bool backward = false, qint64 from = 0)
+{
+    FindRequest r;
+    r.text = text;
+    r.backward = backward;
+    r.from = from;
+    return r;
+}
+} // namespace
+
+class tst_FindSession : public QObject
+{
+    Q_OBJECT
+
+    TestFolder m_folder;
+
+    FindOutcome outcomeOf(FindSession &session, const FindSource &source, const FindRequest &request)
+    {
+        QSignalSpy finished(&session, &FindSession::finished);
+        const int search = session.start(source, request);
+        if (!finished.wait(20000))
+            return FindOutcome{FindOutcome::Result::Failed, {}, QStringLiteral("no answer")};
+        [&] { QCOMPARE(finished.first().at(0).toInt(), search); }();
+        return finished.first().at(1).value<FindOutcome>();
+    }
+
+private Q_SLOTS:
+    void searchesOnItsThread_data()
+    {
+        QTest::addColumn<bool>("backward");
+        QTest::addColumn<qint64>("from");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<qint64>("first");
+        // "fox" stands at 4 and 11 of "the fox, a fox."
+        QTest::newRow("forward") << false << qint64(0) << int(FindOutcome::Result::Found) << qint64(4);
+        QTest::newRow("forward past the first") << false << qint64(5) << int(FindOutcome::Result::Found) << qint64(11);
+        QTest::newRow("forward round the end") << false << qint64(12) << int(FindOutcome::Result::Wrapped) << qint64(4);
+        QTest::newRow("backward") << true << qint64(11) << int(FindOutcome::Result::Found) << qint64(4);
+        QTest::newRow("backward round the start") << true << qint64(4) << int(FindOutcome::Result::Wrapped) << qint64(11);
+    }
+    void searchesOnItsThread()
+    {
+        QFETCH(bool, backward);
+        QFETCH(qint64, from);
+        QFETCH(int, result);
+        QFETCH(qint64, first);
+        FindSession session;
+        FindSource source;
+        source.path = m_folder.write(QStringLiteral("fox.txt"), "the fox, a fox.");
+        const FindOutcome outcome = outcomeOf(session, source, request(QStringLiteral("Fox"), backward, from));
+        QCOMPARE(int(outcome.result), result);
+        QCOMPARE(outcome.hit.first, first);
+        QCOMPARE(outcome.hit.end, first + 3);
+        QVERIFY(!session.isRunning());
+    }
+
+    // One session stepping from hit to hit, as Next and Previous do, reuses its finder.
+    void stepsThroughHits()
+    {
+        QByteArray text;
+        for (int i = 0; i < 300; ++i)
+            text += i % 7 == 3 ? "words and more words. A lantern glowed.\n\n" : "words and more words and so on.\n\n";
+        FindSession session;
+        FindSource source;
+        source.path = m_folder.write(QStringLiteral("steps.txt"), text);
+        QList<qint64> forward, backward;
+        qint64 from = 0;
+        for (int i = 0; i < 5; ++i) {
+            const FindOutcome outcome = outcomeOf(session, source, request(QStringLiteral("lantern glowed"), false, from));
+            QCOMPARE(int(outcome.result), int(FindOutcome::Result::Found));
+            forward << outcome.hit.first;
+            from = outcome.hit.first + 1;
+        }
+        for (int i = 0; i < 4; ++i) {
+            const FindOutcome outcome =
+                outcomeOf(session, source, request(QStringLiteral("lantern glowed"), true, forward.last() - 0));
+            QCOMPARE(int(outcome.result), int(FindOutcome::Result::Found));
+            backward.prepend(outcome.hit.first);
+            forward.removeLast();
+        }
+        QCOMPARE(backward.size(), 4);
+        QCOMPARE(backward.first(), forward.first());
+    }
+
+    void notFoundAndFailures()
+    {
+        FindSession session;
+        FindSource source;
+        source.path = m_folder.write(QStringLiteral("a.txt"), "nothing here");
+        QCOMPARE(outcomeOf(session, source, request(QStringLiteral("fox"))).result, FindOutcome::Result::NotFound);
+        source.path = m_folder.filePath(QStringLiteral("missing.txt"));
+        const FindOutcome missing = outcomeOf(session, source, request(QStringLiteral("fox")));
+        QCOMPARE(missing.result, FindOutcome::Result::Failed);
+        QVERIFY(!missing.error.isEmpty());
+    }
+
+    // A new search stops the one running; progress comes while a long one runs.
+    void aNewSearchStopsTheRunningOne()
+    {
+        FindSession session;
+        FindSource source;
+        // "xx" in UTF-16 is U+7878; decoded one character at a time, the text takes long enough.
+        source.path = m_folder.write(QStringLiteral("long.txt"), QByteArray(48 << 20, 'x'));
+        source.encoding = QStringLiteral("UTF-16LE");
+        QSignalSpy finished(&session, &FindSession::finished);
+        QSignalSpy progress(&session, &FindSession::progress);
+        const int first = session.start(source, request(QStringLiteral("nothing")));
+        QVERIFY(progress.wait(20000));
+        const int second = session.start(source, request(QString(QChar(0x7878))));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 20000);
+        QCOMPARE(finished.at(0).at(0).toInt(), first);
+        QCOMPARE(finished.at(0).at(1).value<FindOutcome>().result, FindOutcome::Result::Cancelled);
+        QCOMPARE(finished.at(1).at(0).toInt(), second);
+        QCOMPARE(finished.at(1).at(1).value<FindOutcome>().result, FindOutcome::Result::Found);
+    }
+
+    void thePreparedCopyStays()
+    {
+        const QString path = m_folder.write(QStringLiteral("book.txt.gz"), gzipped("a quick brown fox"));
+        Document viewing;  // as the view holds it
+        QVERIFY(viewing.open(path).isOk());
+        const QString copy = viewing.reader().fileName();
+        QVERIFY(copy != path);
+        {
+            FindSession session;
+            FindSource source;
+            source.path = path;
+            const FindOutcome outcome = outcomeOf(session, source, request(QStringLiteral("brown")));
+            QCOMPARE(outcome.result, FindOutcome::Result::Found);
+            QCOMPARE(outcome.hit.first, qint64(8));
+        }
+        QVERIFY(QFileInfo::exists(copy));
+        viewing.close();
+    }
+};
+
+QTEST_MAIN(tst_FindSession)
+#include "tst_findsession.moc"
