@@ -86,6 +86,7 @@ private:
     void readGuide();
     Status writeHtml(const MobiHeader &header);
     bool writeBytes(const char *p, qsizetype n, bool utf8);
+    void writeRun(const char *p, qsizetype n, bool utf8);
     void writeTag(const char *p, const char *end, bool utf8);
     void anchor(qint64 position);
     qint64 kindlePosition(const QByteArray &link) const;
@@ -107,6 +108,8 @@ private:
         qint64 position;
     };
     QVector<Pending> m_contents;
+    bool m_inFrame = true;  // between the frame's tags, before any word or element
+    bool m_preformatted = false;
 };
 
 QByteArray Converter::record(uint32_t k) const
@@ -312,7 +315,18 @@ void Converter::readNcx(uint32_t base, const MobiHeader &header)
     mobi::Index ncx;
     if (!mobi::readIndex([this, base](uint32_t k) { return record(base + k); }, header.ncxIndex, ncx))
         return;
-    for (const mobi::IndexEntry &entry : std::as_const(ncx.entries)) {
+    // The depth, where given; else one more than the parent's (tag 21, an earlier entry).
+    QVector<int> levels(ncx.entries.size(), 0);
+    for (int k = 0; k < ncx.entries.size(); ++k) {
+        const mobi::IndexEntry &entry = ncx.entries[k];
+        const uint32_t depth = entry.value(4), parent = entry.value(21);
+        if (depth != 0xFFFFFFFF && depth > 0)
+            levels[k] = int(std::min<uint32_t>(depth, BookInfo::MaxLevel));
+        else if (parent < uint32_t(k))
+            levels[k] = std::min(levels[int(parent)] + 1, int(BookInfo::MaxLevel));
+    }
+    for (int k = 0; k < ncx.entries.size(); ++k) {
+        const mobi::IndexEntry &entry = ncx.entries[k];
         qint64 position = -1;
         if (entry.tags.contains(6) && !m_fragmentAt.isEmpty()) {
             const uint32_t fragment = entry.value(6, 0), offset = entry.value(6, 1);
@@ -321,11 +335,9 @@ void Converter::readNcx(uint32_t base, const MobiHeader &header)
         } else if (entry.tags.contains(1)) {
             position = entry.value(1);
         }
-        const uint32_t depth = entry.value(4);
         if (position < 0 || position >= m_doc.size() || m_contents.size() >= BookInfo::MaxEntries)
             continue;
-        m_contents.append({header.decode(ncx.string(entry.value(3))),
-                           int(std::min<uint32_t>(depth == 0xFFFFFFFF ? 0 : depth, BookInfo::MaxLevel)), position});
+        m_contents.append({header.decode(ncx.string(entry.value(3))), levels[k], position});
     }
 }
 
@@ -377,6 +389,28 @@ void Converter::readGuide()
     }
 }
 
+// Words of the book; white space between the frame's tags (the XML declaration, html, head,
+// body) would only make empty lines.
+void Converter::writeRun(const char *p, qsizetype n, bool utf8)
+{
+    if (m_inFrame) {
+        qsizetype k = 0;
+        while (k < n && (p[k] == ' ' || p[k] == '\n' || p[k] == '\r' || p[k] == '\t'))
+            ++k;
+        if (k == n)
+            return;
+        m_inFrame = false;
+    }
+    // Line feeds in the words are white space, as in a browser (but not in pre elements).
+    if (m_preformatted || (!std::memchr(p, '\n', size_t(n)) && !std::memchr(p, '\r', size_t(n)))) {
+        writeBytes(p, n, utf8);
+        return;
+    }
+    QByteArray folded(p, n);
+    folded.replace('\n', ' ').replace('\r', ' ');
+    writeBytes(folded.constData(), folded.size(), utf8);
+}
+
 void Converter::anchor(qint64 position)
 {
     if (m_anchorAt.contains(position))
@@ -420,9 +454,15 @@ void Converter::writeTag(const char *p, const char *end, bool utf8)
         m_out.write("<p></p>");
         return;
     }
-    if (startsWithName(name, end, "html") || startsWithName(name, end, "body") || (name < end && (*name == '?' || *name == '!'))
-        || (end - name >= 4 && qstrnicmp(name, "mbp:", 4) == 0))
+    if (startsWithName(name, end, "html") || startsWithName(name, end, "body") || (name < end && (*name == '?' || *name == '!'))) {
+        m_inFrame = true;
         return;
+    }
+    if (end - name >= 4 && qstrnicmp(name, "mbp:", 4) == 0)
+        return;
+    m_inFrame = false;
+    if (startsWithName(name, end, "pre"))
+        m_preformatted = !closing;
     if (!closing && startsWithName(name, end, "img")) {
         const QByteArray alt = attribute(p, end, "alt");
         m_out.writeText(alt.isEmpty() ? QStringLiteral("[picture]")
@@ -469,11 +509,11 @@ Status Converter::writeHtml(const MobiHeader &header)
             qsizetype at = std::max<qsizetype>(m_targets[next], i);
             while (utf8 && at < textEnd && (uchar(doc[at]) & 0xC0) == 0x80)
                 ++at;
-            writeBytes(doc + i, at - i, utf8);
+            writeRun(doc + i, at - i, utf8);
             i = at;
             anchorsUpTo(at);
         }
-        writeBytes(doc + i, textEnd - i, utf8);
+        writeRun(doc + i, textEnd - i, utf8);
         if (!lt)
             break;
         i = textEnd;
@@ -490,6 +530,7 @@ Status Converter::writeHtml(const MobiHeader &header)
             // The book's head (its guide, styles) is not shown; places in it move past it.
             const qsizetype close = m_doc.indexOf("</head>", i);
             i = close < 0 ? tagEnd : close + 7;
+            m_inFrame = true;
             continue;
         }
         writeTag(doc + i, doc + tagEnd, utf8);
@@ -554,6 +595,9 @@ Status Converter::run()
     status = writeHtml(m_header);
     if (!status.isOk())
         return status;
+    // In the order of the text: a KF8 index lists the top level before the sections within it.
+    std::stable_sort(m_contents.begin(), m_contents.end(),
+                     [](const Pending &a, const Pending &b) { return a.position < b.position; });
     for (const Pending &entry : std::as_const(m_contents)) {
         if (m_anchorAt.contains(entry.position))
             m_info.addEntry(BookInfo::clean(entry.title), entry.level, m_anchorAt.value(entry.position));
