@@ -325,6 +325,28 @@ private slots:
         }
     }
 
+    // A KF8 book whose skeleton or fragment table is missing or damaged: its text as it stands.
+    void kf8WithoutItsTablesShowsTheText_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QByteArray>("value");
+        QTest::newRow("no skeleton table") << 252 << QByteArray("\xFF\xFF\xFF\xFF");
+        QTest::newRow("fragment table not an index") << 248 << QByteArray("\0\0\0\1", 4);
+        QTest::newRow("no flow table") << 192 << QByteArray("\xFF\xFF\xFF\xFF");
+    }
+    void kf8WithoutItsTablesShowsTheText()
+    {
+        QFETCH(int, field);
+        QFETCH(QByteArray, value);
+        QByteArray azw3 = readFile(QStringLiteral(FOLIUM_TEST_DATA "/data/forking.azw3"));
+        const int record0 = int(qFromBigEndian<quint32>(azw3.constData() + 78));
+        azw3.replace(record0 + field, 4, value);
+        const Converted c = convert(azw3);
+        QVERIFY2(c.status.isOk(), (c.status.message() + " " + c.status.detail()).c_str());
+        QVERIFY(c.html.contains("jumps brown alice fox party tea party queen lazy fox party"));
+        QCOMPARE(c.info.title, QStringLiteral("The Garden of Forking Tests"));
+    }
+
     void limitStopsTheCopy()
     {
         MobiBuilder::Book book;
