@@ -93,7 +93,18 @@ bool HuffCdic::unpack(const char *data, int size, QByteArray &out, int maxOutput
     if (depth > MaxDepth)
         return fail(QStringLiteral("the phrases nest too deep"));
     const auto *bytes = reinterpret_cast<const unsigned char *>(data);
-    const int limit = int(out.size()) + maxOutput;
+    // Written through a pointer into room made at once; cut to what was produced on the way out.
+    const qsizetype start = out.size();
+    out.resize(start + maxOutput);
+    char *const to = out.data() + start;
+    int used = 0;
+    struct Cut
+    {
+        QByteArray &out;
+        const qsizetype &start;
+        const int &used;
+        ~Cut() { out.resize(start + used); }
+    } cut{out, start, used};
     int64_t bitsLeft = int64_t(size) * 8;
     // A 64-bit window over the input; `bits` of it, from the top, are not yet consumed.
     uint64_t window = 0;
@@ -144,9 +155,11 @@ bool HuffCdic::unpack(const char *data, int size, QByteArray &out, int maxOutput
             m_expanded.append(expansion);
             phrase.state = Phrase::State::Plain;
         }
-        if (phrase.length > limit - out.size())
+        if (phrase.length > maxOutput - used)
             return fail(QStringLiteral("a record decompresses past its size"));
-        out.append((phrase.expanded ? m_expanded.constData() : m_source.constData()) + phrase.offset, phrase.length);
+        std::memcpy(to + used, (phrase.expanded ? m_expanded.constData() : m_source.constData()) + phrase.offset,
+                    size_t(phrase.length));
+        used += phrase.length;
     }
     return true;
 }

@@ -182,8 +182,8 @@ QByteArray build(const Book &book) { return PalmBuilder::database("BOOKMOBI", re
 
 HuffCdicEncoded huffCdicCompress(const QList<QByteArray> &input)
 {
-    // The phrases: every byte, then the 200 most frequent words with their following space, then
-    // pairs of the 40 most frequent of those, to be stored compressed.
+    // The phrases: every byte, then the 3000 most frequent words with their following space, then
+    // pairs of the 200 most frequent of those, to be stored compressed.
     QList<QByteArray> phrases;
     for (int b = 0; b < 256; ++b)
         phrases.append(QByteArray(1, char(b)));
@@ -198,11 +198,11 @@ HuffCdicEncoded huffCdicCompress(const QList<QByteArray> &input)
     for (auto it = wordCounts.cbegin(); it != wordCounts.cend(); ++it)
         ranked.append({-it.value(), it.key()});
     std::sort(ranked.begin(), ranked.end());
-    const int words = std::min<int>(200, int(ranked.size()));
+    const int words = std::min<int>(3000, int(ranked.size()));
     for (int i = 0; i < words; ++i)
         phrases.append(ranked[i].second);
     const int plainCount = int(phrases.size());
-    for (int i = 0; i + 1 < std::min(words, 40); i += 2)
+    for (int i = 0; i + 1 < std::min(words, 200); i += 2)
         phrases.append(ranked[i].second + ranked[i + 1].second);
 
     // Greedy longest match over a map from first byte to the phrases starting with it.
