@@ -9,10 +9,10 @@
 #include "PalmDatabase.h"
 #include "PalmDoc.h"
 
-#include <QMap>
 #include <QSet>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -22,6 +22,8 @@ constexpr uint64_t MaxRecord0 = 1 << 20;
 constexpr uint64_t MaxRecordInput = 1 << 18;  // one compressed text, index or dictionary record
 constexpr int MaxRecordOutput = 1 << 16;      // one text record decompressed
 constexpr int MaxTagLength = 1 << 16;         // bytes of one tag in the text
+constexpr uint64_t MaxReserved = 64 << 20;    // room kept for the text before it is read
+constexpr qint64 MaxAssemblyWork = qint64(1) << 29;  // bytes moved while putting KF8 fragments in
 const char ProtectedMessage[] = "This book is protected and cannot be opened.";
 
 bool startsWithName(const char *p, const char *end, const char *name)
@@ -36,7 +38,8 @@ bool startsWithName(const char *p, const char *end, const char *name)
 QByteArray attribute(const char *p, const char *end, const char *name)
 {
     const size_t n = std::strlen(name);
-    for (const char *q = p; q + n < end; ++q) {
+    // p is the tag's "<": an attribute name starts after it, so q[-1] stays inside the tag.
+    for (const char *q = p + 1; q + n < end; ++q) {
         if (qstrnicmp(q, name, n) != 0 || !(q[-1] == ' ' || q[-1] == '\t' || q[-1] == '\n' || q[-1] == '\r'))
             continue;
         const char *v = q + n;
@@ -151,15 +154,16 @@ Status Converter::readText(uint32_t base, const MobiHeader &header, QByteArray &
     HuffCdic huff;
     if (header.compression == MobiHeader::HuffCdic) {
         QList<QByteArray> cdics;
-        if (header.huffCount < 2 || header.huffCount > 256)
-            return mobi::damaged("the Huffman dictionary has no records");
+        if (header.huffRecord > 0xFFFF || header.huffCount < 2 || header.huffCount > 256)
+            return mobi::damaged("the Huffman dictionary's records are missing");
         for (uint32_t k = 1; k < header.huffCount; ++k)
             cdics.append(record(base + header.huffRecord + k));
-        if (header.huffRecord == MobiHeader::None || !huff.load(record(base + header.huffRecord), cdics))
+        if (!huff.load(record(base + header.huffRecord), cdics))
             return mobi::damaged("the Huffman dictionary is damaged: " + huff.error().toStdString());
     }
     // The header's text length is only a hint for the room to keep.
-    text.reserve(qsizetype(std::min<uint64_t>({header.textLength, m_meter.limit(), (last - base) * MaxRecordOutput})));
+    text.reserve(qsizetype(std::min<uint64_t>({header.textLength, m_meter.limit(), (last - base) * MaxRecordOutput,
+                                               MaxReserved})));
     std::vector<unsigned char> plain(MaxRecordOutput);
     for (uint64_t k = base + 1; k <= last; ++k) {
         if (!m_meter.read(m_db.offset(unsigned(k))))
@@ -218,6 +222,7 @@ bool Converter::assembleKf8(uint32_t base, const MobiHeader &header, const QByte
     // follow their skeleton in the flow.
     QByteArray doc;
     QVector<qint64> fragmentAt;
+    qint64 moved = 0;
     int fragment = 0;
     for (const mobi::IndexEntry &skeleton : std::as_const(skeletons.entries)) {
         const uint32_t count = skeleton.value(1);
@@ -234,6 +239,11 @@ bool Converter::assembleKf8(uint32_t base, const MobiHeader &header, const QByte
             const uint32_t fragmentLength = entry.value(6, 1);
             if (insert < 0 || insert > part.size() || fragmentLength > uint64_t(flow.size() - next)
                 || part.size() + qint64(fragmentLength) > qint64(m_meter.limit()))
+                return false;
+            // Each insertion moves the rest of the part: bounded, so a table of many fragments
+            // in a huge part cannot keep the work going for long.
+            moved += part.size() - insert + fragmentLength + placed.size();
+            if (moved > MaxAssemblyWork)
                 return false;
             part.insert(insert, flow.constData() + next, fragmentLength);
             for (auto &p : placed) {
@@ -580,6 +590,10 @@ Status Converter::run()
     status = readText(base, m_header, text);
     if (!status.isOk())
         return status;
+    if (m_header.title.isEmpty()) {  // the database's own name, up to its first NUL
+        const char *name = reinterpret_cast<const char *>(palmHeader.bytes);
+        m_header.title = BookInfo::clean(m_header.decode(QByteArray(name, qsizetype(strnlen(name, 32)))));
+    }
     m_info.title = m_header.title;
     m_info.author = m_header.author;
     m_info.language = m_header.language;

@@ -113,21 +113,25 @@ private slots:
     {
         QTest::addColumn<Exth>("exth");
         QTest::addColumn<uint32_t>("encoding");
+        QTest::addColumn<QByteArray>("fullName");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("author");
         QTest::addColumn<QString>("language");
-        QTest::newRow("full name only") << Exth() << 65001u << "Full Name" << "" << "";
+        QTest::newRow("full name only") << Exth() << 65001u << QByteArray("Full Name") << "Full Name" << "" << "";
+        QTest::newRow("no name: the database's") << Exth() << 65001u << QByteArray() << "test book" << "" << "";
         QTest::newRow("EXTH title, authors, language")
             << Exth{{100, "Ada Author"}, {503, "  The   Updated Title "}, {100, "Bo Second"}, {524, "de"}} << 65001u
-            << "The Updated Title" << "Ada Author & Bo Second" << "de";
-        QTest::newRow("EXTH in windows-1252") << Exth{{100, "Ren\xE9 \x96 Co"}} << 1252u << "Full Name"
+            << QByteArray("Full Name") << "The Updated Title" << "Ada Author & Bo Second" << "de";
+        QTest::newRow("EXTH in windows-1252") << Exth{{100, "Ren\xE9 \x96 Co"}} << 1252u << QByteArray("Full Name") << "Full Name"
                                               << QString::fromUtf8("René – Co") << "";
     }
     void metadata()
     {
         QFETCH(Exth, exth);
         QFETCH(uint32_t, encoding);
+        QFETCH(QByteArray, fullName);
         MobiBuilder::Book book;
+        book.fullName = fullName;
         book.text = paragraphs(encoding == 65001, 3);
         book.encoding = encoding;
         book.exth = exth;
