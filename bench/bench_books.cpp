@@ -1,8 +1,16 @@
 // EPUB books: preparing a book of about 140 chapters the first time, opening it again from the
 // prepared copy, each up to its first page laid out, against `unzip -p` of the same file in the
 // same run. The book is generated at start in a temporary folder.
+// MOBI books: preparing the HTML copy of a 5 MB MOBI (PalmDoc) against preparing the same text
+// made into an EPUB, and Huffman/dictionary decoding in bytes of output a second.
+#include "CopyMeter.h"
 #include "Document.h"
+#include "EpubBook.h"
 #include "EpubBuilder.h"
+#include "HuffCdic.h"
+#include "MobiBook.h"
+#include "MobiBuilder.h"
+#include "TestFiles.h"
 #include "LineFitter.h"
 #include "SourcePreparer.h"
 #include "WordFonts.h"
@@ -15,6 +23,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -127,8 +137,122 @@ void BM_UnzipPReference(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * book().size);
 }
 
+// One text of made-up prose in chapters, made into a MOBI (PalmDoc, 4096-byte records, the
+// chapters split by page breaks) and into an EPUB (a chapter a file).
+struct SameText
+{
+    QTemporaryDir dir;
+    QString mobi, epub;
+    qint64 mobiSize = 0, epubSize = 0, textSize = 0;
+
+    SameText()
+    {
+        QRandomGenerator g(11);
+        QList<QByteArray> words;
+        for (int i = 0; i < 4000; ++i) {
+            QByteArray word;
+            for (int n = 2 + int(g.bounded(8)); n > 0; --n)
+                word += char('a' + g.bounded(26));
+            words.append(word);
+        }
+        QByteArray text = "<html><head><guide></guide></head><body>";
+        EpubBuilder epubBook;
+        for (int c = 0; c < 200; ++c) {
+            QByteArray body = "<h1>Chapter " + QByteArray::number(c + 1) + "</h1>";
+            for (int p = 0; p < 40; ++p) {
+                body += "<p>";
+                for (int w = 0; w < 120; ++w)
+                    body += words[int(g.bounded(4000))] + (w % 17 == 3 ? " <i>softly</i> " : " ");
+                body += "</p>\n";
+            }
+            text += body + "<mbp:pagebreak/>";
+            epubBook.chapter("text/ch" + QByteArray::number(c) + ".xhtml", body);
+        }
+        text += "</body></html>";
+        textSize = text.size();
+        MobiBuilder::Book mobiBook;
+        mobiBook.text = text;
+        mobiBook.exth = {{100, "An Author"}, {503, "A Book"}};
+        mobi = write("book.mobi", MobiBuilder::build(mobiBook), mobiSize);
+        epub = write("book.epub", epubBook.build(), epubSize);
+    }
+    QString write(const char *name, const QByteArray &bytes, qint64 &size)
+    {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile file(path);
+        size = bytes.size();
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            std::abort();
+        return path;
+    }
+};
+
+SameText &sameText()
+{
+    static SameText t;
+    return t;
+}
+
+template<typename Convert>
+void prepare(benchmark::State &state, const QString &path, qint64 size, Convert convert)
+{
+    const QString outPath = sameText().dir.filePath(QStringLiteral("copy.html"));
+    for (auto _ : state) {
+        const int source = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+        const int out = ::open(QFile::encodeName(outPath).constData(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+        CopyMeter meter;
+        meter.start(uint64_t(size));
+        BookInfo info;
+        if (!convert(source, out, meter, info).isOk())
+            state.SkipWithError("the book did not convert");
+        ::close(source);
+        ::close(out);
+    }
+    state.SetBytesProcessed(state.iterations() * sameText().textSize);
+}
+
+void BM_MobiPrepare(benchmark::State &state)
+{
+    prepare(state, sameText().mobi, sameText().mobiSize, MobiBook::convert);
+}
+
+void BM_EpubPrepareSameText(benchmark::State &state)
+{
+    prepare(state, sameText().epub, sameText().epubSize, EpubBook::convert);
+}
+
+void BM_HuffCdicDecode(benchmark::State &state)
+{
+    static const QList<QByteArray> records = [] {
+        QList<QByteArray> r;
+        const QByteArray text = sampleText(1 << 20, 5);
+        for (int at = 0; at < text.size(); at += 4096)
+            r.append(text.mid(at, 4096));
+        return r;
+    }();
+    static const MobiBuilder::HuffCdicEncoded encoded = MobiBuilder::huffCdicCompress(records);
+    qint64 produced = 0;
+    QByteArray out;
+    out.reserve(8192);
+    for (auto _ : state) {
+        HuffCdic decoder;
+        if (!decoder.load(encoded.huff, encoded.cdics))
+            state.SkipWithError("the dictionary did not load");
+        for (const QByteArray &record : encoded.records) {
+            out.clear();
+            if (!decoder.decompress(record, out, 1 << 16))
+                state.SkipWithError("a record did not decompress");
+            produced += out.size();
+        }
+    }
+    state.SetBytesProcessed(produced);
+}
+
 } // namespace
 
+BENCHMARK(BM_MobiPrepare)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EpubPrepareSameText)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_HuffCdicDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EpubFirstOpen)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EpubOpenAgain)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_UnzipPReference)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -140,6 +264,9 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     std::fprintf(stderr, "book: %d chapters, %lld bytes, %lld bytes of XHTML\n", Chapters,
                  static_cast<long long>(book().size), static_cast<long long>(book().xhtml));
+    std::fprintf(stderr, "same text: %lld bytes of HTML, MOBI %lld bytes, EPUB %lld bytes\n",
+                 static_cast<long long>(sameText().textSize), static_cast<long long>(sameText().mobiSize),
+                 static_cast<long long>(sameText().epubSize));
     benchmark::RunSpecifiedBenchmarks();
     return 0;
 }

@@ -1,6 +1,8 @@
 #include "makedoc9.h"
 #include "CopyMeter.h"
 #include "FileIo.h"
+#include "PalmDatabase.h"
+#include "PalmDoc.h"
 
 #include <zlib.h>
 
@@ -28,11 +30,7 @@ constexpr uint64_t PalmDocMaxInput = 2 * uint64_t(PalmDocRecordCapacity);
 // carries over into the next paragraph.
 const unsigned char EndOfParagraph[10] = {0x0A, 0x00, 0x08, 0x00, 0x48, 0x00, 0x68, 0x00, 0x11, 0x00};
 
-unsigned be16(const unsigned char *p) { return unsigned(p[0]) << 8 | p[1]; }
-uint32_t be32(const unsigned char *p)
-{
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
+using palm::be16;
 
 bool readAt(int fd, uint64_t offset, void *buffer, size_t n) { return fileio::readExactlyAt(fd, offset, buffer, n); }
 
@@ -93,26 +91,14 @@ private:
 
 struct Database
 {
-    int fd;
-    uint64_t size;
-    std::vector<uint32_t> offsets;
+    palm::Database records;
     CopyMeter &meter;
 
+    int fd() const { return records.fd(); }
     // Tells the meter that the records before k are read; false when it stopped the work.
-    bool reached(unsigned k) const { return meter.read(k < offsets.size() ? offsets[k] : size); }
+    bool reached(unsigned k) const { return meter.read(records.offset(k)); }
     Conversion stopped() const { return {Failed, meter.stopStatus()}; }
-
-    // Record k's data runs to the next record's offset, the last one to the end of the file.
-    // Offsets past the end of the file or running backwards make the record unreadable.
-    bool span(unsigned k, uint64_t &start, uint64_t &length) const
-    {
-        start = offsets[k];
-        const uint64_t end = k + 1 < offsets.size() ? offsets[k + 1] : size;
-        if (start > size || end > size || end < start)
-            return false;
-        length = end - start;
-        return true;
-    }
+    bool span(unsigned k, uint64_t &start, uint64_t &length) const { return records.span(k, start, length); }
 };
 
 // Every failure shows the user one sentence; the detail says what was wrong with the database.
@@ -143,17 +129,17 @@ Conversion convertPalmDoc(const Database &db, Sink &text)
 {
     // Record 0, the document header: compression (2 bytes: 1 stored, 2 compressed), unused (2),
     // text length (4, often wrong in real files, not used), text record count (2), record size (2).
-    if (db.offsets.empty())
+    if (db.records.count() == 0)
         return damaged("the database has no records");
     uint64_t start, length;
     unsigned char header[10];
-    if (!db.span(0, start, length) || length < sizeof header || !readAt(db.fd, start, header, sizeof header))
+    if (!db.span(0, start, length) || length < sizeof header || !readAt(db.fd(), start, header, sizeof header))
         return damaged("the document header is cut short");
     const unsigned compression = be16(header);
     if (compression != 1 && compression != 2)
         return unsupported("compression " + std::to_string(compression) + " is not PalmDoc's");
     // Records after the text (stored bookmarks, metadata) are not text.
-    const unsigned textRecords = std::min<unsigned>(be16(header + 8), unsigned(db.offsets.size() - 1));
+    const unsigned textRecords = std::min<unsigned>(be16(header + 8), db.records.count() - 1);
 
     std::vector<unsigned char> raw;
     std::vector<unsigned char> plain(PalmDocRecordCapacity);
@@ -167,7 +153,7 @@ Conversion convertPalmDoc(const Database &db, Sink &text)
         if (compression == 1) {
             for (uint64_t done = 0; done < length;) {
                 const size_t n = size_t(std::min<uint64_t>(chunk, length - done));
-                if (!readAt(db.fd, start + done, raw.data(), n))
+                if (!readAt(db.fd(), start + done, raw.data(), n))
                     return damaged(recordText(k) + " cannot be read");
                 if (!text.put(raw.data(), n))
                     return text.failure();
@@ -175,7 +161,7 @@ Conversion convertPalmDoc(const Database &db, Sink &text)
             }
             continue;
         }
-        if (!readAt(db.fd, start, raw.data(), size_t(length)))
+        if (!readAt(db.fd(), start, raw.data(), size_t(length)))
             return damaged(recordText(k) + " cannot be read");
         bool bad = false;
         const unsigned produced = Decompress(raw.data(), plain.data(), unsigned(length), PalmDocRecordCapacity, &bad);
@@ -193,23 +179,23 @@ Conversion convertPlucker(const Database &db, Sink &text, Sink *rim)
 {
     // Record 0, the index record: uid (2), compression of the text records (2: 1 PalmDoc, 2 zlib),
     // then reserved-record entries that nothing here needs.
-    if (db.offsets.empty())
+    if (db.records.count() == 0)
         return damaged("the database has no records");
     uint64_t start, length;
     unsigned char index[4];
-    if (!db.span(0, start, length) || length < sizeof index || !readAt(db.fd, start, index, sizeof index))
+    if (!db.span(0, start, length) || length < sizeof index || !readAt(db.fd(), start, index, sizeof index))
         return damaged("the index record is cut short");
     const unsigned compression = be16(index + 2);
 
     std::vector<unsigned char> table, raw, plain;
-    for (unsigned k = 1; k < db.offsets.size(); ++k) {
+    for (unsigned k = 1; k < db.records.count(); ++k) {
         if (!db.reached(k))
             return db.stopped();
         // Record header: id (2), paragraph count (2), text size after decompression (2),
         // type (1: 0 text, 1 compressed text, 2..10 other kinds, above unknown), flags (1);
         // then per paragraph: size (2), attributes (2); then the text data.
         unsigned char header[8];
-        if (!db.span(k, start, length) || length < sizeof header || !readAt(db.fd, start, header, sizeof header))
+        if (!db.span(k, start, length) || length < sizeof header || !readAt(db.fd(), start, header, sizeof header))
             return damaged(recordText(k) + " is cut short");
         const unsigned id = be16(header);
         const unsigned paragraphs = be16(header + 2);
@@ -224,7 +210,7 @@ Conversion convertPlucker(const Database &db, Sink &text, Sink *rim)
         if (sizeof header + tableBytes > length)
             return damaged(recordText(k) + ": its paragraph table runs past the record");
         table.resize(size_t(tableBytes));
-        if (tableBytes && !readAt(db.fd, start + sizeof header, table.data(), table.size()))
+        if (tableBytes && !readAt(db.fd(), start + sizeof header, table.data(), table.size()))
             return damaged(recordText(k) + " cannot be read");
         uint64_t needed = 0;
         for (unsigned i = 0; i < paragraphs; ++i)
@@ -239,7 +225,7 @@ Conversion convertPlucker(const Database &db, Sink &text, Sink *rim)
             if (needed > available)
                 return damaged(recordText(k) + ": its paragraphs run past its text");
             plain.resize(size_t(needed));
-            if (needed && !readAt(db.fd, dataStart, plain.data(), plain.size()))
+            if (needed && !readAt(db.fd(), dataStart, plain.data(), plain.size()))
                 return damaged(recordText(k) + " cannot be read");
             body = plain.data();
         } else {
@@ -250,7 +236,7 @@ Conversion convertPlucker(const Database &db, Sink &text, Sink *rim)
                 || dataLength > std::numeric_limits<unsigned>::max())
                 return damaged(recordText(k) + " is longer than its text can be");
             raw.resize(size_t(dataLength));
-            if (dataLength && !readAt(db.fd, dataStart, raw.data(), raw.size()))
+            if (dataLength && !readAt(db.fd(), dataStart, raw.data(), raw.size()))
                 return damaged(recordText(k) + " cannot be read");
             plain.resize(size);
             unsigned produced = 0;
@@ -301,25 +287,18 @@ Conversion Decomp(int sourceFd, int textFd, int rimFd, CopyMeter *meter)
     struct stat st;
     if (::fstat(sourceFd, &st) != 0 || st.st_size < 0)
         return failure(Status::Code::Unreadable, std::strerror(errno));
-    // Database header: name and dates (60), type and creator (8), seed and next list (8),
-    // record count (2), then per record: data offset (4), attributes and unique id (4).
-    unsigned char header[78];
-    if (!readAt(sourceFd, 0, header, sizeof header))
+    palm::Header header;
+    if (!palm::readHeader(sourceFd, header))
         return damaged("shorter than a database header");
-    const bool plucker = std::memcmp(header + 60, "DataPlkr", 8) == 0;
-    const bool palmDoc = std::memcmp(header + 60, "TEXtREAd", 8) == 0;
+    const bool plucker = header.is("DataPlkr");
+    const bool palmDoc = header.is("TEXtREAd");
     if (!plucker && !palmDoc)
         return unsupported("neither a PalmDoc nor a Plucker database");
 
     CopyMeter unlimited(UINT64_MAX);
-    Database db{sourceFd, uint64_t(st.st_size), {}, meter ? *meter : unlimited};
-    const unsigned count = be16(header + 76);
-    std::vector<unsigned char> entries(8 * size_t(count));
-    if (count && !readAt(sourceFd, sizeof header, entries.data(), entries.size()))
+    Database db{palm::Database(sourceFd, uint64_t(st.st_size)), meter ? *meter : unlimited};
+    if (!db.records.readRecordList(header))
         return damaged("the record list is cut short");
-    db.offsets.resize(count);
-    for (unsigned k = 0; k < count; ++k)
-        db.offsets[k] = be32(&entries[8 * k]);
 
     Sink text(textFd, &db.meter);
     if (palmDoc)
@@ -360,57 +339,7 @@ Conversion Decomp(const char *source, const char *text, const char *rim)
 unsigned Decompress(const unsigned char *input, unsigned char *output, unsigned length, unsigned outputSize,
                     bool *damaged)
 {
-    unsigned in = 0, out = 0;
-    bool bad = false;
-    while (in < length) {
-        const unsigned c = input[in++];
-        if (c >= 0x01 && c <= 0x08) { // the next c bytes as they are
-            if (c > length - in || c > outputSize - out) {
-                bad = true;
-                break;
-            }
-            std::memcpy(output + out, input + in, c);
-            in += c;
-            out += c;
-        } else if (c < 0x80) { // the byte itself
-            if (out == outputSize) {
-                bad = true;
-                break;
-            }
-            output[out++] = uint8_t(c);
-        } else if (c < 0xC0) { // 2 bytes: 10dddddd ddddd ccc, copy c + 3 bytes from d back
-            if (in == length) {
-                bad = true;
-                break;
-            }
-            const unsigned v = c << 8 | input[in++];
-            const unsigned distance = (v & 0x3FFF) >> 3;
-            const unsigned count = (v & 7) + 3;
-            if (distance == 0 || distance > out || count > outputSize - out) {
-                bad = true;
-                break;
-            }
-            unsigned char *to = output + out;
-            const unsigned char *from = to - distance;
-            if (distance >= count) {
-                std::memcpy(to, from, count);
-            } else {
-                for (unsigned j = 0; j < count; ++j) // overlapping: repeats the last `distance` bytes
-                    to[j] = from[j];
-            }
-            out += count;
-        } else { // a space and the byte with its top bit cleared
-            if (outputSize - out < 2) {
-                bad = true;
-                break;
-            }
-            output[out++] = ' ';
-            output[out++] = uint8_t(c ^ 0x80);
-        }
-    }
-    if (damaged)
-        *damaged = bad;
-    return out;
+    return palm::palmDocDecompress(input, output, length, outputSize, damaged);
 }
 
 } // namespace makedoc9

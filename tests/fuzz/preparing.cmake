@@ -1,3 +1,3 @@
 folium_add_fuzz_target(palm_convert SOURCE palm_convert.cpp LIBS folium_preparing)
-folium_add_fuzz_target(palmdoc_decompress SOURCE palmdoc_decompress.cpp LIBS folium_preparing)
+folium_add_fuzz_target(palmdoc_decompress SOURCE palmdoc_decompress.cpp LIBS folium_palm)
 folium_add_fuzz_target(archive_extract SOURCE archive_extract.cpp LIBS folium_preparing)
