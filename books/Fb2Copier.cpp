@@ -238,7 +238,7 @@ bool Fb2Copier::startBodyElement(const QString &name, const QXmlStreamReader &xm
         {"annotation", Kind::Block, "<blockquote>", "</blockquote>"},
         {"poem", Kind::Block, "<div>", "</div>"},
         {"stanza", Kind::Stanza, "<div>", "</div>"},
-        {"empty-line", Kind::Other, "<br>", ""},
+        {"empty-line", Kind::Other, "<p>&#160;</p>", ""},  // one blank line between blocks
         {"emphasis", Kind::Inline, "<em>", "</em>"},
         {"strong", Kind::Inline, "<strong>", "</strong>"},
         {"strikethrough", Kind::Inline, "<del>", "</del>"},
