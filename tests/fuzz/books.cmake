@@ -1,1 +1,2 @@
 folium_add_fuzz_target(epub_book SOURCE epub_book.cpp LIBS folium_books)
+folium_add_fuzz_target(fb2_book SOURCE fb2_book.cpp LIBS folium_books)
