@@ -61,6 +61,67 @@ QByteArray declaredEncoding(const QByteArray &head)
     return close < 0 ? QByteArray() : declaration.mid(at + 1, close - at - 1);
 }
 
+// The book's bytes with the content of every binary element left out, before the XML reader
+// sees them: it would hold all of an element's text at once, and a picture is megabytes of
+// base64. Works on the bytes of any encoding that writes ASCII as ASCII.
+class BinarySkipper
+{
+public:
+    // Appends what is kept of `data` to `kept`.
+    void filter(const char *data, size_t size, QByteArray &kept)
+    {
+        static const char open[] = "<binary";
+        static const char close[] = "</binary";
+        for (size_t i = 0; i < size; ++i) {
+            const char c = data[i];
+            switch (m_state) {
+            case State::Text:
+                kept += c;
+                if (m_matched == sizeof(open) - 1) {
+                    m_matched = 0;
+                    if (c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+                        m_state = State::Tag;
+                        m_slash = c == '/';
+                        if (c == '>')
+                            m_state = State::Content;
+                        break;
+                    }
+                }
+                m_matched = c == open[m_matched] ? m_matched + 1 : c == open[0] ? 1 : 0;
+                break;
+            case State::Tag:
+                kept += c;
+                if (m_quote) {
+                    m_quote = c == m_quote ? 0 : m_quote;
+                } else if (c == '"' || c == '\'') {
+                    m_quote = c;
+                } else if (c == '>') {
+                    m_state = m_slash ? State::Text : State::Content;
+                } else if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
+                    m_slash = c == '/';
+                }
+                break;
+            case State::Content:
+                // The content is base64: its own "<" can only start the end tag.
+                m_matched = c == close[m_matched] ? m_matched + 1 : c == close[0] ? 1 : 0;
+                if (m_matched == sizeof(close) - 1) {
+                    kept += close;
+                    m_matched = 0;
+                    m_state = State::Text;
+                }
+                break;
+            }
+        }
+    }
+
+private:
+    enum class State { Text, Tag, Content };
+    State m_state = State::Text;
+    size_t m_matched = 0;  // characters of "<binary" or "</binary" just seen
+    char m_quote = 0;
+    bool m_slash = false;  // the tag's last character so far was "/"
+};
+
 // The book's bytes parsed as they come. A declared 8-bit code page that the reader has a table
 // for is decoded here, the same on every machine; everything else is left to the XML reader.
 class Fb2Parser
@@ -124,14 +185,17 @@ private:
 
     void add(const char *data, size_t size)
     {
+        QByteArray kept;
+        kept.reserve(qsizetype(size));
+        m_binaries.filter(data, size, kept);
         if (m_codePage.index() < 0) {
-            m_xml.addData(QByteArray(data, qsizetype(size)));
+            m_xml.addData(kept);
             return;
         }
-        QString text(qsizetype(size), Qt::Uninitialized);
+        QString text(kept.size(), Qt::Uninitialized);
         QChar *to = text.data();
-        for (size_t i = 0; i < size; ++i) {
-            const auto byte = static_cast<unsigned char>(data[i]);
+        for (qsizetype i = 0; i < kept.size(); ++i) {
+            const auto byte = static_cast<unsigned char>(kept[i]);
             to[i] = byte < 0x80 ? QChar(byte) : m_codePage.getQChar(byte);
         }
         m_xml.addData(text);  // as text, the declaration's encoding is not applied again
@@ -159,6 +223,7 @@ private:
     QXmlStreamReader m_xml;
     Fb2Copier m_copier;
     toUnicode m_codePage;
+    BinarySkipper m_binaries;
     QByteArray m_head;  // the start, until the declaration is whole
     bool m_started = false;
     bool m_stopped = false;
