@@ -70,51 +70,64 @@ public:
     // Appends what is kept of `data` to `kept`.
     void filter(const char *data, size_t size, QByteArray &kept)
     {
-        static const char open[] = "<binary";
-        static const char close[] = "</binary";
-        for (size_t i = 0; i < size; ++i) {
-            const char c = data[i];
-            switch (m_state) {
-            case State::Text:
-                kept += c;
-                if (m_matched == sizeof(open) - 1) {
-                    m_matched = 0;
-                    if (c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-                        m_state = State::Tag;
-                        m_slash = c == '/';
-                        if (c == '>')
-                            m_state = State::Content;
-                        break;
-                    }
-                }
-                m_matched = c == open[m_matched] ? m_matched + 1 : c == open[0] ? 1 : 0;
-                break;
-            case State::Tag:
-                kept += c;
-                if (m_quote) {
-                    m_quote = c == m_quote ? 0 : m_quote;
-                } else if (c == '"' || c == '\'') {
-                    m_quote = c;
-                } else if (c == '>') {
-                    m_state = m_slash ? State::Text : State::Content;
-                } else if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
-                    m_slash = c == '/';
-                }
-                break;
-            case State::Content:
-                // The content is base64: its own "<" can only start the end tag.
-                m_matched = c == close[m_matched] ? m_matched + 1 : c == close[0] ? 1 : 0;
-                if (m_matched == sizeof(close) - 1) {
-                    kept += close;
-                    m_matched = 0;
-                    m_state = State::Text;
-                }
-                break;
+        size_t i = 0;
+        while (i < size) {
+            // Away from any tag the bytes go by in runs up to the next "<".
+            if (m_state != State::Tag && m_matched == 0) {
+                const void *lt = std::memchr(data + i, '<', size - i);
+                const size_t end = lt ? size_t(static_cast<const char *>(lt) - data) : size;
+                if (m_state == State::Text)
+                    kept.append(data + i, qsizetype(end - i));
+                i = end;
+                if (i == size)
+                    break;
             }
+            step(data[i++], kept);
         }
     }
 
 private:
+    void step(char c, QByteArray &kept)
+    {
+        static const char open[] = "<binary";
+        static const char close[] = "</binary";
+        switch (m_state) {
+        case State::Text:
+            kept += c;
+            if (m_matched == sizeof(open) - 1) {
+                m_matched = 0;
+                if (c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+                    m_slash = c == '/';
+                    m_state = c == '>' ? State::Content : State::Tag;
+                    return;
+                }
+            }
+            m_matched = c == open[m_matched] ? m_matched + 1 : c == open[0] ? 1 : 0;
+            return;
+        case State::Tag:
+            kept += c;
+            if (m_quote) {
+                m_quote = c == m_quote ? 0 : m_quote;
+            } else if (c == '"' || c == '\'') {
+                m_quote = c;
+            } else if (c == '>') {
+                m_state = m_slash ? State::Text : State::Content;
+            } else if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
+                m_slash = c == '/';
+            }
+            return;
+        case State::Content:
+            // The content is base64: its own "<" can only start the end tag.
+            m_matched = c == close[m_matched] ? m_matched + 1 : c == close[0] ? 1 : 0;
+            if (m_matched == sizeof(close) - 1) {
+                kept += close;
+                m_matched = 0;
+                m_state = State::Text;
+            }
+            return;
+        }
+    }
+
     enum class State { Text, Tag, Content };
     State m_state = State::Text;
     size_t m_matched = 0;  // characters of "<binary" or "</binary" just seen
