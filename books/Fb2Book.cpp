@@ -7,6 +7,7 @@
 #include "ZipArchive.h"
 #include "toUnicode.h"
 
+#include <QStringDecoder>
 #include <QXmlStreamReader>
 #include <cerrno>
 #include <cstring>
@@ -169,6 +170,10 @@ public:
             return out.status();
         if (!m_copier.status().isOk())
             return m_copier.status();
+        if (!m_unknownEncoding.isEmpty())
+            return Status::error(Status::Code::Unsupported,
+                                 "The book cannot be opened: it is written in an encoding this reader does not know ("
+                                     + m_unknownEncoding.left(40).toStdString() + ").");
         if (m_xml.hasError() && m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError)
             return Status::error(Status::Code::Damaged,
                                  QStringLiteral("The book is damaged: its XML breaks at line %1, column %2.")
@@ -188,9 +193,15 @@ private:
     bool start()
     {
         m_started = true;
-        const QString codePage = codePageFor(declaredEncoding(m_head));
-        if (!codePage.isEmpty())
+        const QByteArray declared = declaredEncoding(m_head);
+        const QString codePage = codePageFor(declared);
+        if (!codePage.isEmpty()) {
             m_codePage.setCodec(codePage);
+        } else if (!declared.isEmpty() && !QStringDecoder(declared.constData()).isValid()) {
+            m_unknownEncoding = declared;
+            m_stopped = true;
+            return false;
+        }
         const QByteArray head = std::move(m_head);
         add(head.constData(), size_t(head.size()));
         return drain();
@@ -238,6 +249,7 @@ private:
     toUnicode m_codePage;
     BinarySkipper m_binaries;
     QByteArray m_head;  // the start, until the declaration is whole
+    QByteArray m_unknownEncoding;  // declared, and neither a table here nor the system knows it
     bool m_started = false;
     bool m_stopped = false;
 };

@@ -208,6 +208,9 @@ private Q_SLOTS:
         QTest::newRow("empty") << QByteArray() << false << damaged << "ends before its text does";
         QTest::newRow("other XML") << QByteArray("<?xml version=\"1.0\"?><html><body><p>x</p></body></html>") << false
                                    << int(Status::Code::Unsupported) << "not a FictionBook file";
+        QTest::newRow("unknown encoding")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"x-no-such\"?><FictionBook><body><p>caf\xe9</p></body></FictionBook>")
+            << false << int(Status::Code::Unsupported) << "an encoding this reader does not know (x-no-such)";
         QTest::newRow("cut short") << good.left(good.size() - 40) << false << damaged << "ends before its text does";
         QTest::newRow("no body") << QByteArray("<FictionBook><description/></FictionBook>") << false << damaged
                                  << "no body";
