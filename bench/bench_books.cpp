@@ -95,12 +95,13 @@ struct Fb2Sample
             for (int p = 0; p < 25; ++p) {
                 content += "<p>";
                 for (int w = 0; w < 120; ++w)
-                    content += words[int(g.bounded(4000))] + (w % 17 == 3 ? " <emphasis>softly</emphasis> " : " ");
+                    content +=
+                        words[int(g.bounded(4000))] + (w % 17 == 3 ? " <emphasis>softly</emphasis> " : " ");
                 content += "</p>\n";
             }
             const QByteArray n = QByteArray::number(s);
-            content += "<poem><stanza><v>a line</v><v>and another</v></stanza></poem><p>noted<a l:href=\"#n" + n
-                     + "\" type=\"note\">[" + n + "]</a></p>";
+            content += "<poem><stanza><v>a line</v><v>and another</v></stanza></poem><p>noted<a l:href=\"#n" +
+                       n + "\" type=\"note\">[" + n + "]</a></p>";
             text += Fb2Builder::section("Section " + n, content);
             notes += "<section id=\"n" + n + "\"><title><p>" + n + "</p></title><p>a note</p></section>";
         }

@@ -38,7 +38,8 @@ QString codePageFor(const QByteArray &declared)
         return QStringLiteral("CP ") + QString::fromLatin1(name.mid(2));
     if (name.startsWith("iso8859") && name != "iso88591") {
         const QString part = QString::fromLatin1(name.mid(7));
-        return QStringLiteral("ISO 8859-") + part + (part == u"6" || part == u"8" ? QStringLiteral("-I") : QString());
+        return QStringLiteral("ISO 8859-") + part +
+               (part == u"6" || part == u"8" ? QStringLiteral("-I") : QString());
     }
     return QString();
 }
@@ -171,9 +172,10 @@ public:
         if (!m_copier.status().isOk())
             return m_copier.status();
         if (!m_unknownEncoding.isEmpty())
-            return Status::error(Status::Code::Unsupported,
-                                 "The book cannot be opened: it is written in an encoding this reader does not know ("
-                                     + m_unknownEncoding.left(40).toStdString() + ").");
+            return Status::error(
+                Status::Code::Unsupported,
+                "The book cannot be opened: it is written in an encoding this reader does not know (" +
+                    m_unknownEncoding.left(40).toStdString() + ").");
         if (m_xml.hasError() && m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError)
             return Status::error(Status::Code::Damaged,
                                  QStringLiteral("The book is damaged: its XML breaks at line %1, column %2.")
@@ -248,7 +250,7 @@ private:
     Fb2Copier m_copier;
     toUnicode m_codePage;
     BinarySkipper m_binaries;
-    QByteArray m_head;  // the start, until the declaration is whole
+    QByteArray m_head;             // the start, until the declaration is whole
     QByteArray m_unknownEncoding;  // declared, and neither a table here nor the system knows it
     bool m_started = false;
     bool m_stopped = false;
@@ -288,9 +290,9 @@ Status readZipped(int sourceFd, CopyMeter &meter, const std::function<bool(const
     const int index = zip.firstFile();
     if (index < 0)
         return Status::error(Status::Code::Damaged, "The book cannot be opened: its zip file holds no book.");
-    const Status read = zip.read(index, [&](const char *data, size_t size) {
-        return sink(data, size) && meter.read(zip.bytesRead());
-    }, MaxBook);
+    const Status read = zip.read(
+        index, [&](const char *data, size_t size) { return sink(data, size) && meter.read(zip.bytesRead()); },
+        MaxBook);
     switch (read.code()) {
     case Status::Code::Ok:
     case Status::Code::Cancelled:
@@ -298,7 +300,8 @@ Status readZipped(int sourceFd, CopyMeter &meter, const std::function<bool(const
     case Status::Code::TooLarge:
         return tooLarge(zip.entries()[size_t(index)].size);
     case Status::Code::Protected:
-        return Status::error(Status::Code::Protected, "This book is protected and cannot be opened.", read.detail());
+        return Status::error(Status::Code::Protected, "This book is protected and cannot be opened.",
+                             read.detail());
     default:
         return Status::error(Status::Code::Damaged, "The book is damaged: its zip file cannot be unpacked.",
                              read.detail());

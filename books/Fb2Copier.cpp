@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int MaxId = 256;               // longer ids get no anchor, so no link leads to them
+constexpr int MaxId = 256;                           // longer ids get no anchor, so no link leads to them
 constexpr int MaxCollected = 2 * BookInfo::MaxText;  // characters kept of a title or metadata field
 constexpr int MaxAuthors = 64;
 
@@ -37,9 +37,7 @@ QString linkAddress(QStringView href)
 
 } // namespace
 
-Fb2Copier::Fb2Copier(BookOutput &out) : m_out(out)
-{
-}
+Fb2Copier::Fb2Copier(BookOutput &out) : m_out(out) {}
 
 bool Fb2Copier::fail(Status status)
 {
@@ -85,7 +83,8 @@ bool Fb2Copier::inlineContext() const
     for (qsizetype i = m_open.size() - 1; i >= 0; --i) {
         const Kind kind = m_open[i].kind;
         if (kind != Kind::Other)
-            return kind == Kind::Paragraph || kind == Kind::Verse || kind == Kind::Inline || kind == Kind::Link;
+            return kind == Kind::Paragraph || kind == Kind::Verse || kind == Kind::Inline ||
+                   kind == Kind::Link;
     }
     return false;
 }
@@ -112,13 +111,15 @@ bool Fb2Copier::startElement(const QXmlStreamReader &xml)
         return true;
     }
     if (m_open.size() >= MaxDepth)
-        return fail(Status::error(Status::Code::Damaged, "The book is damaged: its parts are nested too deeply.",
+        return fail(Status::error(Status::Code::Damaged,
+                                  "The book is damaged: its parts are nested too deeply.",
                                   "more than " + std::to_string(MaxDepth) + " elements open at once"));
     const QString name = xml.name().toString();
     if (!m_sawRoot) {
         m_sawRoot = true;
         if (name != QLatin1String("FictionBook"))
-            return fail(Status::error(Status::Code::Unsupported, "The book cannot be opened: it is not a FictionBook file.",
+            return fail(Status::error(Status::Code::Unsupported,
+                                      "The book cannot be opened: it is not a FictionBook file.",
                                       "the document element is " + name.left(64).toStdString()));
         m_open.append(Open{Kind::Root, {}});
         return true;
@@ -296,7 +297,8 @@ bool Fb2Copier::startLink(const QXmlStreamReader &xml)
 
 bool Fb2Copier::startImage(const QXmlStreamReader &xml)
 {
-    QString text = xml.attributes().value(QLatin1String("alt")).left(BookInfo::MaxText).toString().simplified();
+    QString text =
+        xml.attributes().value(QLatin1String("alt")).left(BookInfo::MaxText).toString().simplified();
     if (text.isEmpty())
         text = xml.attributes().value(QLatin1String("title")).left(BookInfo::MaxText).toString().simplified();
     if (text.isEmpty())
@@ -330,7 +332,8 @@ bool Fb2Copier::endElement()
             if (!part.isEmpty())
                 names << part;
         }
-        const QString author = names.isEmpty() ? BookInfo::clean(m_authorParts[3]) : names.join(QLatin1Char(' '));
+        const QString author =
+            names.isEmpty() ? BookInfo::clean(m_authorParts[3]) : names.join(QLatin1Char(' '));
         if (!author.isEmpty() && m_authors.size() < MaxAuthors)
             m_authors << author;
         return true;
@@ -344,8 +347,8 @@ bool Fb2Copier::endElement()
             QString name = m_bodyName.simplified();
             if (!name.isEmpty())
                 name[0] = name[0].toUpper();
-            m_info.addEntry(name.isEmpty() || name == QLatin1String("Notes") ? QStringLiteral("Notes") : name, 0,
-                            m_bodyStart);
+            m_info.addEntry(name.isEmpty() || name == QLatin1String("Notes") ? QStringLiteral("Notes") : name,
+                            0, m_bodyStart);
             m_bodyEntered = true;
         }
         return true;

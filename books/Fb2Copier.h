@@ -37,14 +37,30 @@ public:
 
 private:
     enum class Kind {
-        Root, Description, TitleInfo, BookTitle, Author, AuthorName, Lang, Body, Section, Title, Paragraph,
-        Stanza, Verse, Block, Inline, Link, Image, Other
+        Root,
+        Description,
+        TitleInfo,
+        BookTitle,
+        Author,
+        AuthorName,
+        Lang,
+        Body,
+        Section,
+        Title,
+        Paragraph,
+        Stanza,
+        Verse,
+        Block,
+        Inline,
+        Link,
+        Image,
+        Other
     };
     struct Open
     {
         Kind kind;
-        QByteArray close;  // written at its end tag
-        int children = 0;  // paragraphs of a title, verses of a stanza so far
+        QByteArray close;      // written at its end tag
+        int children = 0;      // paragraphs of a title, verses of a stanza so far
         bool heading = false;  // a section's or body's title: its text goes to the contents
     };
 
@@ -68,8 +84,8 @@ private:
     BookInfo m_info;
     Status m_status;
     QVector<Open> m_open;
-    int m_skipDepth = 0;       // elements open inside one left out with all it holds
-    int m_bodies = 0;          // bodies met so far; the first is the book
+    int m_skipDepth = 0;  // elements open inside one left out with all it holds
+    int m_bodies = 0;     // bodies met so far; the first is the book
     bool m_sawRoot = false;
     bool m_sawTitleInfo = false;
     bool m_headWritten = false;
@@ -78,7 +94,7 @@ private:
     QStringList m_authors;
     QString m_authorParts[4];  // first, middle and last name, nickname
     bool m_inTitle = false;
-    QString m_titleText;       // the text of the title being read, for the contents
+    QString m_titleText;  // the text of the title being read, for the contents
     qint64 m_titleStart = 0;
     qint64 m_bodyStart = 0;
     QString m_bodyName;

@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         check(info == BookInfo());  // nothing half-made is handed out
         return 0;
     }
-    check(info.contents.size() <= BookInfo::MaxEntries && info.title.size() <= BookInfo::MaxText
-          && info.author.size() <= BookInfo::MaxText && info.language.size() <= BookInfo::MaxText);
+    check(info.contents.size() <= BookInfo::MaxEntries && info.title.size() <= BookInfo::MaxText &&
+          info.author.size() <= BookInfo::MaxText && info.language.size() <= BookInfo::MaxText);
     const off_t written = lseek(out, 0, SEEK_END);
     check(written > 0 && uint64_t(written) <= limit);
     qint64 previous = 0;

@@ -36,13 +36,15 @@ Fb2Builder &Fb2Builder::encoding(const QByteArray &name)
 
 Fb2Builder &Fb2Builder::body(const QByteArray &xml, const QByteArray &name)
 {
-    m_bodies.append((name.isEmpty() ? QByteArray("<body>") : "<body name=\"" + name + "\">") + xml + "</body>\n");
+    m_bodies.append((name.isEmpty() ? QByteArray("<body>") : "<body name=\"" + name + "\">") + xml +
+                    "</body>\n");
     return *this;
 }
 
 Fb2Builder &Fb2Builder::binary(const QByteArray &id, const QByteArray &data)
 {
-    m_binaries.append("<binary id=\"" + id + "\" content-type=\"image/png\">" + data.toBase64() + "</binary>\n");
+    m_binaries.append("<binary id=\"" + id + "\" content-type=\"image/png\">" + data.toBase64() +
+                      "</binary>\n");
     return *this;
 }
 
@@ -53,13 +55,18 @@ QByteArray Fb2Builder::section(const QByteArray &title, const QByteArray &conten
 
 QByteArray Fb2Builder::build() const
 {
-    QByteArray out = "<?xml version=\"1.0\" encoding=\"" + m_encoding + "\"?>\n"
-                     "<FictionBook xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\" "
-                     "xmlns:l=\"http://www.w3.org/1999/xlink\">\n<description><title-info><genre>prose</genre>";
+    QByteArray out =
+        "<?xml version=\"1.0\" encoding=\"" + m_encoding +
+        "\"?>\n"
+        "<FictionBook xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\" "
+        "xmlns:l=\"http://www.w3.org/1999/xlink\">\n<description><title-info><genre>prose</genre>";
     for (const QByteArray &author : m_authors)
         out += author;
-    out += "<book-title>" + m_title + "</book-title><annotation><p>Not part of the text.</p></annotation>"
-           "<lang>" + m_language + "</lang></title-info>"
+    out += "<book-title>" + m_title +
+           "</book-title><annotation><p>Not part of the text.</p></annotation>"
+           "<lang>" +
+           m_language +
+           "</lang></title-info>"
            "<document-info><author><nickname>maker</nickname></author><program-used>tests</program-used>"
            "</document-info></description>\n";
     for (const QByteArray &body : m_bodies)
