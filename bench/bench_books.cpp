@@ -3,10 +3,13 @@
 // same run. The book is generated at start in a temporary folder.
 // MOBI books: preparing the HTML copy of a 5 MB MOBI (PalmDoc) against preparing the same text
 // made into an EPUB, and Huffman/dictionary decoding in bytes of output a second.
+// FB2 books: preparing a book of about 5 MB the first time, against a bare QXmlStreamReader pass
+// over the same bytes.
 #include "CopyMeter.h"
 #include "Document.h"
 #include "EpubBook.h"
 #include "EpubBuilder.h"
+#include "Fb2Builder.h"
 #include "HuffCdic.h"
 #include "MobiBook.h"
 #include "MobiBuilder.h"
@@ -19,6 +22,7 @@
 #include <QGuiApplication>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 
 #include <benchmark/benchmark.h>
 
@@ -79,10 +83,57 @@ Book &book()
     return b;
 }
 
-// Opens the book as the view does and fits the lines of a first page.
-void openToFirstPage(Document &document, benchmark::State &state)
+// Sections of paragraphs with emphasis, a poem and a note link in each, and the notes.
+struct Fb2Sample
 {
-    if (!document.open(book().path).isOk() || !document.isOpen())
+    QTemporaryDir dir;
+    QString path;
+    QByteArray bytes;
+
+    Fb2Sample()
+    {
+        QRandomGenerator g(11);
+        QList<QByteArray> words;
+        for (int i = 0; i < 4000; ++i) {
+            QByteArray word;
+            for (int n = 2 + int(g.bounded(8)); n > 0; --n)
+                word += char('a' + g.bounded(26));
+            words.append(word);
+        }
+        QByteArray text, notes;
+        for (int s = 0; s < 250; ++s) {
+            QByteArray content;
+            for (int p = 0; p < 25; ++p) {
+                content += "<p>";
+                for (int w = 0; w < 120; ++w)
+                    content +=
+                        words[int(g.bounded(4000))] + (w % 17 == 3 ? " <emphasis>softly</emphasis> " : " ");
+                content += "</p>\n";
+            }
+            const QByteArray n = QByteArray::number(s);
+            content += "<poem><stanza><v>a line</v><v>and another</v></stanza></poem><p>noted<a l:href=\"#n" +
+                       n + "\" type=\"note\">[" + n + "]</a></p>";
+            text += Fb2Builder::section("Section " + n, content);
+            notes += "<section id=\"n" + n + "\"><title><p>" + n + "</p></title><p>a note</p></section>";
+        }
+        bytes = Fb2Builder().title("Bench").author("A", "B").body(text).body(notes, "notes").build();
+        path = dir.filePath(QStringLiteral("bench-tales.fb2"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            std::abort();
+    }
+};
+
+Fb2Sample &fb2Book()
+{
+    static Fb2Sample b;
+    return b;
+}
+
+// Opens the book as the view does and fits the lines of a first page.
+void openToFirstPage(Document &document, benchmark::State &state, const QString &path = book().path)
+{
+    if (!document.open(path).isOk() || !document.isOpen())
         state.SkipWithError("the book did not open");
     document.setEncoding(QStringLiteral("UTF-8"));
     document.setReadAsHtml(false);
@@ -248,6 +299,33 @@ void BM_HuffCdicDecode(benchmark::State &state)
     state.SetBytesProcessed(produced);
 }
 
+void BM_Fb2FirstOpen(benchmark::State &state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        QDir(QStringLiteral("/tmp/folium")).removeRecursively();
+        state.ResumeTiming();
+        Document document;
+        openToFirstPage(document, state, fb2Book().path);
+    }
+    state.SetBytesProcessed(state.iterations() * fb2Book().bytes.size());
+}
+
+// The least any reading of the book costs: every token of the XML, nothing done with it.
+void BM_Fb2XmlReference(benchmark::State &state)
+{
+    for (auto _ : state) {
+        QXmlStreamReader xml(fb2Book().bytes);
+        qint64 tokens = 0;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            ++tokens;
+        }
+        benchmark::DoNotOptimize(tokens);
+    }
+    state.SetBytesProcessed(state.iterations() * fb2Book().bytes.size());
+}
+
 } // namespace
 
 BENCHMARK(BM_MobiPrepare)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -256,6 +334,8 @@ BENCHMARK(BM_HuffCdicDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EpubFirstOpen)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EpubOpenAgain)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_UnzipPReference)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Fb2FirstOpen)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Fb2XmlReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char **argv)
 {
@@ -267,6 +347,7 @@ int main(int argc, char **argv)
     std::fprintf(stderr, "same text: %lld bytes of HTML, MOBI %lld bytes, EPUB %lld bytes\n",
                  static_cast<long long>(sameText().textSize), static_cast<long long>(sameText().mobiSize),
                  static_cast<long long>(sameText().epubSize));
+    std::fprintf(stderr, "FB2 book: %lld bytes\n", static_cast<long long>(fb2Book().bytes.size()));
     benchmark::RunSpecifiedBenchmarks();
     return 0;
 }
