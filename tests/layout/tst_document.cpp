@@ -21,8 +21,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("readAllAsHtml");
         QTest::addColumn<bool>("html");
-        auto row = [](const char *tag, const char *name, const QByteArray &bytes, bool html, bool asHtml = 0) {
-            QTest::newRow(tag) << QString(name) << bytes << asHtml << html;
+        auto row = [](const char *tag, const char *name, const QByteArray &text, bool html, bool asHtml = 0) {
+            QTest::newRow(tag) << QString(name) << text << asHtml << html;
         };
         row("upper-case HTM", "a.b.HTM", "hello", true);
         row("xhtml", "c.XHT", "hello", true);
@@ -96,9 +96,10 @@ private Q_SLOTS:
         QTest::newRow("palm book") << "p.pdb" << PalmBuilder::palmDocBook(in("windows-1251"), 2) << "Automatic"
                                    << "windows-1251" << "Мороз";
         for (const char *name : {"CP 1251", "ISO-8859-5"}) // a built-in table, a platform codec
-            QTest::newRow(name) << "t.txt" << in(name == QByteArray("CP 1251") ? "windows-1251" : name) << name
-                                << name << "Мороз";
-        QTest::newRow("unknown name") << "n.txt" << QByteArray("caf\xe9 ") << "no-such" << "no-such" << "café";
+            QTest::newRow(name) << "t.txt" << in(QByteArray(name) == "CP 1251" ? "windows-1251" : name)
+                                << name << name << "Мороз";
+        QTest::newRow("unknown name") << "n.txt" << QByteArray("caf\xe9 ") << "no-such" << "no-such"
+                                      << "café";
         QTest::newRow("UTF-8 chosen by hand") << "h.txt" << in("windows-1251") << "UTF-8" << "UTF-8" << "\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD";
     }
     void encodingFoundByItself()

@@ -46,8 +46,8 @@ private slots:
         QVERIFY(QDir().mkpath(folium) && QFile::setPermissions(folium, QFile::ReadOwner | QFile::WriteOwner
                                                                               | QFile::ExeOwner));
         QVERIFY(QFile::link(victim, folium + "/b.rim"));
-        const QString book = root.write("docs/b.pdb", pluckerDocument(2, {pluckerTextRecord(4, {"Go", ""},
-                                                                                             Packing::Zlib)}));
+        const QByteArray record = pluckerTextRecord(4, {"Go", ""}, Packing::Zlib);
+        const QString book = root.write("docs/b.pdb", pluckerDocument(2, {record}));
         const QByteArray text = "Go" + endOfParagraph().repeated(2);
         for (const QString change : {"made", "none", "rim"}) {
             QFile rim(folium + "/b.rim");
