@@ -1,4 +1,5 @@
-// Line fitting: word separation, paragraph decisions, HTML handling, breaking and gaps.
+// Line fitting: word separation, paragraph decisions, HTML handling, breaking and gaps (decoding:
+// tst_document).
 #include "LayoutFixture.h"
 
 #include <QRandomGenerator>
@@ -15,13 +16,12 @@ private Q_SLOTS:
         QTest::addColumn<bool>("reparagraph");
         QTest::addColumn<bool>("crConvert");
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("two spaces give one gap") << QByteArray("a  b") << true << false << QStringList{"a b|"};
-        QTest::newRow("tab after space dropped") << QByteArray("a \tb") << true << false << QStringList{"a b|"};
-        QTest::newRow("tab separates") << QByteArray("a\tb") << true << false << QStringList{"a b|"};
-        QTest::newRow("leading spaces dropped") << QByteArray("   a b") << true << false << QStringList{"a b|"};
+        // Leading spaces dropped, two spaces one gap, a tab after a space dropped, a tab separates.
+        QTest::newRow("spaces and tabs") << QByteArray("   a  b \tc\td") << true << false
+                                         << QStringList{"a b c d|"};
         QTest::newRow("line feed then letter joins") << QByteArray("one\ntwo") << true << false << QStringList{"one two|"};
-        QTest::newRow("line feed then space ends") << QByteArray("one\n two") << true << false << QStringList{"one|", "two|"};
-        QTest::newRow("line feed then tab ends") << QByteArray("one\n\ttwo") << true << false << QStringList{"one|", "two|"};
+        QTest::newRow("line feed then space or tab ends")
+            << QByteArray("one\n two\n\tthree") << true << false << QStringList{"one|", "two|", "three|"};
         QTest::newRow("empty line ends, blank line kept")
             << QByteArray("one\n\ntwo") << true << false << QStringList{"one|", "|", "two|"};
         QTest::newRow("no reparagraph: every line feed ends")
@@ -200,25 +200,6 @@ private Q_SLOTS:
         QCOMPARE(f.fitter.paragraphPatterns().alternatives(), patterns);
         if (regexp.startsWith(QLatin1String("^Chapter")))
             QCOMPARE(f.lines(2000), (QStringList{"end of it|", "Chapter two next line|"}));
-    }
-
-    void decoding_data()
-    {
-        QTest::addColumn<QString>("encoding");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("word");
-        QTest::newRow("built-in code page") << "CP 1251" << QByteArray("\xE4\xEE\xEC") << QString::fromUtf8("дом");
-        QTest::newRow("unknown name reads bytes") << "no-such-encoding" << QByteArray("caf\xe9") << QString::fromUtf8("café");
-        QTest::newRow("platform codec") << "ISO-8859-5" << QByteArray("\xD4\xDE\xDC") << QString::fromUtf8("дом");
-    }
-    void decoding()
-    {
-        QFETCH(QString, encoding);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, word);
-        LayoutFixture f;
-        f.open(QStringLiteral("c.txt"), bytes, encoding);
-        QCOMPARE(f.lines(2000), QStringList{word + "|"});
     }
 };
 

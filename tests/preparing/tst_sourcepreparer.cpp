@@ -1,6 +1,5 @@
 // Preparing documents in a private folder under a root of the test's own, never /tmp/folium.
 #include "PalmBuilder.h"
-#include "PluckerIndex.h"
 #include "SourcePreparer.h"
 #include "TestFiles.h"
 #include "ZipBuilder.h"
@@ -18,13 +17,6 @@ using namespace PalmBuilder;
 using Result = SourcePreparer::Result;
 
 namespace {
-QVector<PluckerIndexEntry> pluckerIndex(const QString &path)
-{
-    QVector<PluckerIndexEntry> index;
-    loadPluckerIndex(path, index);
-    return index;
-}
-
 // Writes `bytes` to `path` when given, then reads the file back.
 QByteArray file(const QString &path, const QByteArray &bytes = {})
 {
@@ -129,29 +121,23 @@ private slots:
         }
         QCOMPARE(made.size(), 7);
         QVERIFY(!entries(preparer.folder()).contains(".part-"));
-
-        // A rim is read back trusting nothing but whole 8-byte little-endian entries.
-        file(root() + "/a.rim", QByteArray("\xFF\xFE\x02\x01\x78\x56\x34\xF2\x05\x00\x00", 11));
-        const QVector<PluckerIndexEntry> index = pluckerIndex(root() + "/a.rim");
-        QVERIFY(index.size() == 1 && index[0].recordId == 0xFEFF && index[0].paragraph == 0x0102 && index[0].offset == 0xF2345678);
-        QVERIFY(pluckerIndex(root() + "/none.rim").isEmpty());
     }
 
-    // Only a complete copy made from the same, unchanged source is reused; a Plucker book's with
-    // its paragraph index, and only while that is unchanged too.
+    // Only a complete copy made from the same, unchanged source is reused (a Plucker book's index:
+    // tst_pluckerindex).
     void reuse()
     {
         for (const auto &[change, reused] : QList<QPair<QString, bool>>{
-                 {"none", true}, {"touch", false}, {"other", false}, {"truncate", false}, {"stamp", false}, {"release", false},
-                 {"old stamp", false}, {"palm", true}, {"plucker", true}, {"plucker rim", false}}) {
+                 {"none", true}, {"touch", false}, {"other", false}, {"truncate", false}, {"stamp", false},
+                 {"release", false}, {"old stamp", false}, {"palm", true}}) {
             // other: another archive of the same base name; old stamp: one of an earlier format
-            const QString base = root() + "/" + change, zip = base + "/docs/a.b.zip", plucker = base + "/p/a.pdb";
-            const QMap<QString, QByteArray> sources{{zip, "from the zip archive"}, {base + "/other/a.txt.gz", "from the gzip file"},
-                                                    {base + "/a.pdb", "from the Palm book"}, {plucker, "P" + endOfParagraph()}};
+            const QString base = root() + "/" + change, zip = base + "/docs/a.b.zip";
+            const QMap<QString, QByteArray> sources{{zip, "from the zip archive"},
+                                                    {base + "/other/a.txt.gz", "from the gzip file"},
+                                                    {base + "/a.pdb", "from the Palm book"}};
             for (auto s = sources.begin(); s != sources.end(); ++s)
                 writeDocument(s.key(), s.value());
-            file(plucker, pluckerDocument(2, {pluckerTextRecord(1, {"P"}, Packing::Zlib)}));
-            const QString first = change == "palm" ? base + "/a.pdb" : change.startsWith("plucker") ? plucker : zip;
+            const QString first = change == "palm" ? base + "/a.pdb" : zip;
             const QString second = change == "other" ? base + "/other/a.txt.gz" : first;
             QString textPath;
             {
@@ -169,14 +155,11 @@ private slots:
             QVERIFY(change != "stamp" || QFile::remove(base + "/folium/a.src"));
             const QString stamp = base + "/folium/a.src";
             QVERIFY(change != "old stamp" || !file(stamp, file(stamp).replace("copy 2\n", "copy 1\n")).contains("copy 2"));
-            QVERIFY(change != "plucker rim" || file(base + "/folium/a.rim", file(base + "/folium/a.rim") + "8 bytes!").size() == 16);
 
             SourcePreparer preparer(base);
             const Result r = preparer.prepare(second);
             QVERIFY2(r.status.isOk() && r.textPath == textPath, qPrintable(change));
             QCOMPARE(file(r.textPath), reused ? "#" + sources[second].mid(1) : sources[second]);
-            QCOMPARE(r.plucker, change.startsWith("plucker"));
-            QVERIFY(!r.plucker || pluckerIndex(r.rimPath).size() == 1);
             preparer.release(r.textPath); // whatever was reused or made, it is now this preparer's to delete
             QVERIFY(!QFileInfo::exists(r.textPath));
         }
@@ -213,24 +196,19 @@ private slots:
         const QString victim = root() + "/victim", folium = root() + "/folium";
         file(victim, "must stay");
         QVERIFY(makePrivateFolder(folium));
-        for (const char *name : {"/x.txt", "/x.src", "/y.rim", "/y.txt"})
+        for (const char *name : {"/x.txt", "/x.src"})
             QVERIFY(QFile::link(victim, folium + name));
         writeDocument(root() + "/docs/x.zip", "zip text");
-        file(root() + "/docs/y.pdb", pluckerDocument(2, {pluckerTextRecord(4, {"Go", ""}, Packing::Zlib)}));
         SourcePreparer preparer(root());
-        const Result x = preparer.prepare(root() + "/docs/x.zip"), y = preparer.prepare(root() + "/docs/y.pdb");
-        QVERIFY(x.status.isOk() && y.status.isOk() && y.plucker);
-        QCOMPARE(file(x.textPath) + file(y.textPath), "zip textGo" + endOfParagraph().repeated(2));
-        QVERIFY(y.rimPath == folium + "/y.rim" && pluckerIndex(y.rimPath).size() == 2);
-        QVERIFY(!QFileInfo(x.textPath).isSymLink() && !QFileInfo(y.rimPath).isSymLink());
+        const Result x = preparer.prepare(root() + "/docs/x.zip");
+        QVERIFY(x.status.isOk() && file(x.textPath) == "zip text" && !QFileInfo(x.textPath).isSymLink());
         QCOMPARE(file(victim), QByteArray("must stay"));
         const QString own = folium + "/mine.txt"; // merely lies in the folder: the user's
         file(own, "user's own document");
-        for (const QString &path : {own, root() + "/docs/x.zip", QString(), x.textPath, y.textPath})
+        for (const QString &path : {own, root() + "/docs/x.zip", QString(), x.textPath})
             preparer.release(path);
         QVERIFY(QFileInfo::exists(own) && QFileInfo::exists(root() + "/docs/x.zip"));
-        QVERIFY(!QFileInfo::exists(x.textPath) && !QFileInfo::exists(folium + "/x.src") && !QFileInfo::exists(y.textPath));
-        QVERIFY(QFileInfo::exists(y.rimPath)); // kept until that document is converted again
+        QVERIFY(!QFileInfo::exists(x.textPath) && !QFileInfo::exists(folium + "/x.src"));
         // Once released it is no longer ours: a file of that name made by someone else stays.
         file(x.textPath, "made elsewhere");
         preparer.release(x.textPath);

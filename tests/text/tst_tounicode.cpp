@@ -22,17 +22,13 @@ private slots:
             QCOMPARE(int(select(r.page).getQChar(uchar(r.byte)).unicode()), r.expected);
 
         const QStringList names = toUnicode::getCodecList().split(',');
-        const QMap<QString, int> unassigned{{"KOI8-R", 0}, {"ISO 8859-8-I", 38}, {"CP 1252", 5}, {"ISO 8859-11", 40}};
         for (int i = 0; i < names.size(); ++i) {
             const toUnicode t = select(names[i]);
             QCOMPARE(t.index(), i); // each name selects its own table
-            int replacements = 0;
             for (int b = 0; b < 0x100; ++b) {
                 const int c = t.getQChar(uchar(b)).unicode();
                 QVERIFY2(b < 0x80 ? c == b : c >= 0x80, qPrintable(names[i])); // ASCII only below 0x80
-                replacements += c == 0xFFFD;
             }
-            QCOMPARE(replacements, unassigned.value(names[i], replacements));
         }
     }
 
