@@ -3,6 +3,7 @@
 #include "BookOutput.h"
 #include "CopyMeter.h"
 #include "FileIo.h"
+#include "HtmlEntities.h"
 #include "HuffCdic.h"
 #include "MobiHeader.h"
 #include "MobiIndex.h"
@@ -395,7 +396,7 @@ void Converter::readGuide()
             else if (!inTag)
                 words += c;
         }
-        m_contents.append({m_header.decode(words), 0, target});
+        m_contents.append({decodeHtmlReferences(m_header.decode(words)), 0, target});
     }
 }
 

@@ -144,10 +144,11 @@ private slots:
     }
 
     // filepos links lead to anchors put at their byte of the text; the guide's toc reference
-    // gives the contents; page breaks end paragraphs; pictures show as words.
+    // gives the contents, its titles read as the page shows them; page breaks end paragraphs;
+    // pictures show as words.
     void linksGuideAndPageBreaks()
     {
-        const QByteArray toc = "<p><a filepos=0000000000>Start</a></p><p><a filepos=XXXXXXXXXX>Second "
+        const QByteArray toc = "<p><a filepos=0000000000>Start &amp; end&#8217;s</a></p><p><a filepos=XXXXXXXXXX>Second "
                                "<b>chapter</b></a></p><mbp:pagebreak/>";
         QByteArray text = "<html><head><guide><reference type=\"toc\" title=\"Contents\" filepos=TTTTTTTTTT />"
                           "</guide></head><body>"
@@ -172,7 +173,7 @@ private slots:
         QCOMPARE(c.html.count("<p></p>"), 2);
         QVERIFY(!c.html.contains("mbp:") && !c.html.contains("filepos"));
         QCOMPARE(c.info.contents.size(), 2);
-        QCOMPARE(c.info.contents[0].title, QStringLiteral("Start"));
+        QCOMPARE(c.info.contents[0].title, QStringLiteral("Start & end\u2019s"));
         QCOMPARE(c.info.contents[1].title, QStringLiteral("Second chapter"));
         QCOMPARE(c.info.contents[1].position, c.html.indexOf("<a name=\"f" + QByteArray::number(second)));
         // A place at the very start, before the book's own head, is anchored where the words begin.
