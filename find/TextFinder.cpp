@@ -896,7 +896,9 @@ void TextFinder::Private::buildFilter()
         const std::vector<char32_t> variants =
             query.options().matchCase ? std::vector<char32_t>{tokens[0]} : findchars::unfolded(tokens[0]);
         for (const char32_t c : variants) {
-            if (c >= 0x80 && c <= 0x10FFFF)
+            if (c == QChar::ReplacementCharacter)
+                filter.first.addRange(0x80, 0xFF);  // what any byte of broken UTF-8 shows as
+            else if (c >= 0x80 && c <= 0x10FFFF)
                 filter.first.add(utf8Lead(c));
         }
         filter.wild.addRange(0x80, 0xFF);
