@@ -188,6 +188,7 @@ struct TextFinder::Private
         const Take &take;
         Pass &pass;
         bool stopped = false;  // take asked to stop
+        qint64 lastFirst = -1;  // the first byte of the hit handed on last
     };
 
     // A place known to show a character, from which reading reaches the current position.
@@ -403,8 +404,11 @@ TextFinder::Result TextFinder::Private::scan(qint64 from, qint64 limit, const Ta
 bool TextFinder::Private::deliver(Scan &scan)
 {
     for (const Hit &h : found) {
-        if (h.first < scan.from || h.first >= scan.limit)
+        // Characters a codec decoded from the same bytes (broken multi-byte text) share their
+        // range: a hit there is handed on once.
+        if (h.first < scan.from || h.first >= scan.limit || h.first == scan.lastFirst)
             continue;
+        scan.lastFirst = h.first;
         if (!scan.take(h)) {
             scan.stopped = true;
             break;

@@ -82,7 +82,9 @@ inline std::vector<Hit> hits(const std::vector<Char> &text, const FindQuery &que
             if (last.word && i + q.size() < tokens.size() && tokens[i + q.size()].word)
                 continue;
         }
-        out.push_back(Hit{first.start, last.end});
+        // Hits are byte ranges: characters a codec decoded from the same bytes give one hit.
+        if (out.empty() || out.back().first != first.start)
+            out.push_back(Hit{first.start, last.end});
     }
     return out;
 }
