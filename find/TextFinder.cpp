@@ -392,7 +392,11 @@ TextFinder::Result TextFinder::Private::scan(qint64 from, qint64 limit, const Ta
         return Result::NotFound;
     Scan s{from, limit, take, pass};
     found.clear();
-    switch (way) {
+    // Any byte of broken UTF-8 shows as the replacement character, also one in the middle of a
+    // character to a scan that starts there: a query starting with it is matched on decoded text.
+    const bool replacementFirst = utf8 && !query.tokens().empty()
+                               && query.tokenOf(QChar::ReplacementCharacter) == query.tokens().front();
+    switch (replacementFirst ? Way::Decoding : way) {
     case Way::ByteScan: return scanBytes(s);
     case Way::MarkupScan: return scanMarkup(s);
     case Way::Decoding: return scanDecoded(s);
@@ -900,9 +904,7 @@ void TextFinder::Private::buildFilter()
         const std::vector<char32_t> variants =
             query.options().matchCase ? std::vector<char32_t>{tokens[0]} : findchars::unfolded(tokens[0]);
         for (const char32_t c : variants) {
-            if (c == QChar::ReplacementCharacter)
-                filter.first.addRange(0x80, 0xFF);  // what any byte of broken UTF-8 shows as
-            else if (c >= 0x80 && c <= 0x10FFFF)
+            if (c >= 0x80 && c <= 0x10FFFF)
                 filter.first.add(utf8Lead(c));
         }
         filter.wild.addRange(0x80, 0xFF);
