@@ -553,14 +553,17 @@ void TextFinder::Private::verifyPlain(qint64 at)
     // Read through the document's own reader: the byte scan's window stays where it is.
     PositionedReader &file = document->reader();
     for (qint64 reach = 16;; reach *= 16) {
-        qint64 from = std::max<qint64>(0, at - reach);
+        const bool fromStart = at <= reach;
+        qint64 from = fromStart ? 0 : at - reach;
+        // Stray continuation bytes belong to no character: start at the next lead byte. When
+        // they run all the way back to the start, nothing shown comes before the place.
         while (utf8 && from < at) {
             file.seek(from);
             if ((file.readByte() & 0xC0) != 0x80)
                 break;
             ++from;
         }
-        if (verifyAt(from, false, at, false).sawBefore || from == 0)
+        if (verifyAt(from, false, at, false).sawBefore || fromStart)
             return;
     }
 }
