@@ -58,7 +58,7 @@ struct LineStart
 {
     qint64 position = 0;
     bool paragraph = false;
-    bool preformatted = false;  // inside an HTML pre element there
+    TextStyle style;            // the attributes in force there, as reading forward found them
     uint8_t fontIncrement = 0;  // pixels the line is taller than the pitch, once fitted
 };
 

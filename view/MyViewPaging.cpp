@@ -8,6 +8,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <optional>
 
 namespace {
 // A text may have no paragraph marks at all. The backward search then takes the line starts
@@ -240,6 +241,10 @@ qint64 MyView::findPrevPageIndex(qint64 pos)
         m_lineStarts.resize(ringSize);
     qint64 result = 0;
     bool resultPreformatted = false;
+    // Plucker attributes run across lines: laid out from a paragraph end, where every one starts
+    // afresh, each line start knows them exactly. Scanning back for codes can take an argument
+    // byte for a code and guess wrong.
+    std::optional<TextStyle> resultStyle;
     qint64 start = pos;
     for (;;) {
         start = findNewParagraphBack(start);
@@ -252,7 +257,7 @@ qint64 MyView::findPrevPageIndex(qint64 pos)
         while (file.pos() < pos) {
             const qint64 before = file.pos();
             LineStart &line = m_lineStarts[size_t(n % qint64(ringSize))];
-            line = LineStart{before, m_lineNewParagraph, m_lineStartStyle.preformatted};
+            line = LineStart{before, m_lineNewParagraph, m_lineStartStyle};
             readStringFit();
             line.fontIncrement = m_fitter.lineFontIncrement();
             ++n;
@@ -273,7 +278,9 @@ qint64 MyView::findPrevPageIndex(qint64 pos)
             const LineStart &found = m_lineStarts[size_t(first % qint64(ringSize))];
             result = found.position;
             m_lineNewParagraph = found.paragraph;
-            resultPreformatted = found.preformatted;  // a line inside pre need not start at a mark
+            resultPreformatted = found.style.preformatted;  // a line inside pre need not start at a mark
+            if (start != m_backwardFloor || start == 0)
+                resultStyle = found.style;
             break;
         }
         if (start == 0 || start == m_backwardFloor) {
@@ -290,8 +297,12 @@ qint64 MyView::findPrevPageIndex(qint64 pos)
     m_searchingBack = false;
     if (result == 0)
         m_lineNewParagraph = true;
-    if (m_document.kind() == SourceKind::Plucker && result > 0)
-        findPluckerAttrBack(result);
+    if (m_document.kind() == SourceKind::Plucker && result > 0) {
+        if (resultStyle)
+            m_lineStartStyle = *resultStyle;
+        else
+            findPluckerAttrBack(result);
+    }
     return result;
 }
 

@@ -32,15 +32,20 @@ QByteArray prose(int paragraphs, bool marks = true, quint32 seed = 5)
 }
 
 // Prose as a Plucker book whose every fourth paragraph is a heading: taller lines, ended by line
-// feeds inside the paragraph. Records stay under 32 KiB.
-QByteArray pluckerHeadings(const QByteArray &prose)
+// feeds inside the paragraph. Records stay under 32 KiB. With `linked`, each heading opens with a
+// link to record 17, whose argument bytes 00 11 followed by "x" read backwards like a style code.
+QByteArray pluckerHeadings(const QByteArray &prose, bool linked = false)
 {
     using namespace PalmBuilder;
     QList<QByteArray> records, paragraphs;
     qsizetype size = 0;
     const QList<QByteArray> all = prose.split('.');
     for (qsizetype i = 0; i < all.size(); ++i) {
-        const QByteArray paragraph = (i % 4 == 0 ? Code::style(1) : QByteArray()) + all[i] + '.';
+        QByteArray paragraph = all[i] + '.';
+        if (linked && i % 4 == 0)
+            paragraph = Code::linkToRecord(17) + "x" + Code::endLink() + paragraph;
+        if (i % 4 == 0)
+            paragraph = Code::style(1) + paragraph;
         if (size + paragraph.size() > 30000) {
             records << pluckerTextRecord(unsigned(records.size() + 2), paragraphs, Packing::Raw);
             paragraphs.clear();
@@ -215,6 +220,7 @@ private Q_SLOTS:
         QTest::newRow("windows line ends") << true << true << "crlf.txt";
         QTest::newRow("utf-16") << true << true << "utf16.txt";
         QTest::newRow("plucker headings") << false << true << "headings.pdb";
+        QTest::newRow("plucker headings opening with a link") << false << true << "linked.pdb";
     }
     void computedPageEndsWhereTheNextBegins()
     {
@@ -232,6 +238,8 @@ private Q_SLOTS:
             text = "<pre>" + text.replace(".\n  ", ".\n</pre><p>x<pre>\n\t") + "</pre>";
         else if (name == QLatin1String("headings.pdb"))
             text = pluckerHeadings(text);
+        else if (name == QLatin1String("linked.pdb"))
+            text = pluckerHeadings(text, true);
         else if (name == QLatin1String("crlf.txt"))
             text.replace("\n", "\r\n");
         if (name == QLatin1String("utf16.txt")) {
