@@ -40,30 +40,40 @@ class tst_FindSession : public QObject
 private Q_SLOTS:
     void searchesOnItsThread_data()
     {
+        QTest::addColumn<QByteArray>("text");  // null: no such file
         QTest::addColumn<bool>("backward");
         QTest::addColumn<qint64>("from");
         QTest::addColumn<int>("result");
-        QTest::addColumn<qint64>("first");
+        QTest::addColumn<qint64>("first");  // -1: no hit
         // "fox" stands at 4 and 11 of "the fox, a fox."
-        QTest::newRow("forward") << false << qint64(0) << int(FindOutcome::Result::Found) << qint64(4);
-        QTest::newRow("forward past the first") << false << qint64(5) << int(FindOutcome::Result::Found) << qint64(11);
-        QTest::newRow("forward round the end") << false << qint64(12) << int(FindOutcome::Result::Wrapped) << qint64(4);
-        QTest::newRow("backward") << true << qint64(11) << int(FindOutcome::Result::Found) << qint64(4);
-        QTest::newRow("backward round the start") << true << qint64(4) << int(FindOutcome::Result::Wrapped) << qint64(11);
+        const QByteArray fox("the fox, a fox.");
+        QTest::newRow("forward") << fox << false << qint64(0) << int(FindOutcome::Result::Found) << qint64(4);
+        QTest::newRow("forward past the first") << fox << false << qint64(5) << int(FindOutcome::Result::Found) << qint64(11);
+        QTest::newRow("forward round the end") << fox << false << qint64(12) << int(FindOutcome::Result::Wrapped) << qint64(4);
+        QTest::newRow("backward") << fox << true << qint64(11) << int(FindOutcome::Result::Found) << qint64(4);
+        QTest::newRow("backward round the start") << fox << true << qint64(4) << int(FindOutcome::Result::Wrapped) << qint64(11);
+        QTest::newRow("not found") << QByteArray("nothing here") << false << qint64(0) << int(FindOutcome::Result::NotFound)
+                                   << qint64(-1);
+        QTest::newRow("no such file") << QByteArray() << false << qint64(0) << int(FindOutcome::Result::Failed) << qint64(-1);
     }
     void searchesOnItsThread()
     {
+        QFETCH(QByteArray, text);
         QFETCH(bool, backward);
         QFETCH(qint64, from);
         QFETCH(int, result);
         QFETCH(qint64, first);
         FindSession session;
         FindSource source;
-        source.path = m_folder.write(QStringLiteral("fox.txt"), "the fox, a fox.");
+        source.path = text.isNull() ? m_folder.filePath(QStringLiteral("missing.txt"))
+                                    : m_folder.write(QStringLiteral("fox.txt"), text);
         const FindOutcome outcome = outcomeOf(session, source, request(QStringLiteral("Fox"), backward, from));
         QCOMPARE(int(outcome.result), result);
-        QCOMPARE(outcome.hit.first, first);
-        QCOMPARE(outcome.hit.end, first + 3);
+        QCOMPARE(outcome.error.isEmpty(), result != int(FindOutcome::Result::Failed));
+        if (first >= 0) {
+            QCOMPARE(outcome.hit.first, first);
+            QCOMPARE(outcome.hit.end, first + 3);
+        }
         QVERIFY(!session.isRunning());
     }
 
@@ -93,18 +103,6 @@ private Q_SLOTS:
         }
         QCOMPARE(backward.size(), 4);
         QCOMPARE(backward.first(), forward.first());
-    }
-
-    void notFoundAndFailures()
-    {
-        FindSession session;
-        FindSource source;
-        source.path = m_folder.write(QStringLiteral("a.txt"), "nothing here");
-        QCOMPARE(outcomeOf(session, source, request(QStringLiteral("fox"))).result, FindOutcome::Result::NotFound);
-        source.path = m_folder.filePath(QStringLiteral("missing.txt"));
-        const FindOutcome missing = outcomeOf(session, source, request(QStringLiteral("fox")));
-        QCOMPARE(missing.result, FindOutcome::Result::Failed);
-        QVERIFY(!missing.error.isEmpty());
     }
 
     // A new search stops the one running; progress comes while a long one runs.
