@@ -1,40 +1,19 @@
 // EPUB books made with the test builder: reading order, metadata and contents, links rewritten to
 // anchors, what the markup reader then shows, and every broken or hostile book refused with a
 // message that names the problem.
-#include "CopyMeter.h"
+#include "BookConversion.h"
 #include "EpubBook.h"
 #include "EpubBuilder.h"
 #include "LayoutFixture.h"
 #include "SourcePreparer.h"
 
 #include <QtTest>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
-struct Converted
-{
-    Status status;
-    QByteArray html;
-    BookInfo info;
-};
-
 Converted convert(const QByteArray &epub, uint64_t limit = CopyMeter::DefaultLimit)
 {
-    TestFolder folder;
-    const QString in = folder.write(QStringLiteral("b.epub"), epub);
-    const QString outPath = folder.filePath(QStringLiteral("b.html"));
-    const int source = ::open(QFile::encodeName(in).constData(), O_RDONLY);
-    const int out = ::open(QFile::encodeName(outPath).constData(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-    CopyMeter meter(limit);
-    meter.start(uint64_t(epub.size()));
-    Converted c;
-    c.status = EpubBook::convert(source, out, meter, c.info);
-    ::close(source);
-    ::close(out);
-    c.html = readFile(outPath);
-    return c;
+    return convertBook(epub, limit, EpubBook::convert);
 }
 
 // A book of three chapters, one of them out of the reading order, with links across chapters,

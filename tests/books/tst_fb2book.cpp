@@ -1,7 +1,7 @@
 // FictionBook 2 books made with the test builder and one made by a third-party tool: what the
 // reader shows of them, their metadata and contents, note links that lead to anchors of the copy,
 // declared code pages, the zipped form, and every broken or hostile book refused with a message.
-#include "CopyMeter.h"
+#include "BookConversion.h"
 #include "Fb2Book.h"
 #include "Fb2Builder.h"
 #include "LayoutFixture.h"
@@ -10,33 +10,14 @@
 
 #include <QRegularExpression>
 #include <QtTest>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
-struct Converted
-{
-    Status status;
-    QByteArray html;
-    BookInfo info;
-};
-
 Converted convert(const QByteArray &book, bool zipped = false, uint64_t limit = CopyMeter::DefaultLimit)
 {
-    TestFolder folder;
-    const QString in = folder.write(QStringLiteral("b.fb2"), book);
-    const QString outPath = folder.filePath(QStringLiteral("b.html"));
-    const int source = ::open(QFile::encodeName(in).constData(), O_RDONLY);
-    const int out = ::open(QFile::encodeName(outPath).constData(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-    CopyMeter meter(limit);
-    meter.start(uint64_t(book.size()));
-    Converted c;
-    c.status = Fb2Book::convert(source, zipped, out, meter, c.info);
-    ::close(source);
-    ::close(out);
-    c.html = readFile(outPath);
-    return c;
+    return convertBook(book, limit, [zipped](int source, int out, CopyMeter &meter, BookInfo &info) {
+        return Fb2Book::convert(source, zipped, out, meter, info);
+    });
 }
 
 // The links of the copy that lead to no name anchor in it, as the view looks them up.

@@ -1,7 +1,7 @@
 // MOBI books made with the test builder: the words through every compression and encoding, with
 // and without trailing entries, the metadata, links that land on their anchors, the book's own
 // contents, and every broken or hostile book refused with a clear message and nothing kept.
-#include "CopyMeter.h"
+#include "BookConversion.h"
 #include "HuffCdic.h"
 #include "MobiBook.h"
 #include "MobiBuilder.h"
@@ -10,33 +10,12 @@
 
 #include <QRandomGenerator>
 #include <QtTest>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
-struct Converted
-{
-    Status status;
-    QByteArray html;
-    BookInfo info;
-};
-
 Converted convert(const QByteArray &mobi, uint64_t limit = CopyMeter::DefaultLimit)
 {
-    TestFolder folder;
-    const QString in = folder.write(QStringLiteral("b.mobi"), mobi);
-    const QString outPath = folder.filePath(QStringLiteral("b.html"));
-    const int source = ::open(QFile::encodeName(in).constData(), O_RDONLY);
-    const int out = ::open(QFile::encodeName(outPath).constData(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-    CopyMeter meter(limit);
-    meter.start(uint64_t(mobi.size()));
-    Converted c;
-    c.status = MobiBook::convert(source, out, meter, c.info);
-    ::close(source);
-    ::close(out);
-    c.html = readFile(outPath);
-    return c;
+    return convertBook(mobi, limit, MobiBook::convert);
 }
 
 // Paragraphs with accented words, long enough for several records of any size.
