@@ -1,6 +1,9 @@
 // Fuzz target: text, HTML and Plucker books laid out by the reading view, paged forward to the
 // end and then back one page at a time. Every page worked out backwards must be the page paging
 // forward showed: it starts where that one started and ends where the next one starts.
+// Plucker headings make some lines taller. A page that ends where the next begins may then hold
+// one more line than paging forward put on it (the line before it is shorter than the one that
+// did not fit), and either is a right page: for Plucker the page found may start earlier.
 // The first byte chooses the kind (bits 0-1: text, HTML, Plucker, text), the paragraph and
 // line-end settings (bits 2-4), the encoding (bits 5-6) and whether every document is read as HTML
 // (bit 7). For Plucker the rest is the text of one record,
@@ -119,8 +122,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         view.showPageAt(starts[i]);
         agree(view.document().position() == ends[i], "end when shown again", i, ends[i], view.document().position());
         view.previousPage();
-        agree(view.pageStart().position == starts[i - 1].position, "start", i - 1, starts[i - 1].position,
-              view.pageStart().position);
+        const qint64 found = view.pageStart().position;
+        agree(found == starts[i - 1].position || (kind == 2 && found < starts[i - 1].position), "start", i - 1,
+              starts[i - 1].position, found);
         agree(view.document().position() == ends[i - 1], "end found backwards", i - 1, ends[i - 1], view.document().position());
     }
     return 0;
