@@ -9,18 +9,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-
-namespace {
-FindRequest request(const QString &text, bool backward = false, qint64 from = 0)
-{
-    FindRequest r;
-    r.text = text;
-    r.backward = backward;
-    r.from = from;
-    return r;
-}
-} // namespace
-
 class tst_FindSession : public QObject
 {
     Q_OBJECT
@@ -67,7 +55,7 @@ private Q_SLOTS:
         FindSource source;
         source.path = text.isNull() ? m_folder.filePath(QStringLiteral("missing.txt"))
                                     : m_folder.write(QStringLiteral("fox.txt"), text);
-        const FindOutcome outcome = outcomeOf(session, source, request(QStringLiteral("Fox"), backward, from));
+        const FindOutcome outcome = outcomeOf(session, source, FindRequest{QStringLiteral("Fox"), {}, backward, from});
         QCOMPARE(int(outcome.result), result);
         QCOMPARE(outcome.error.isEmpty(), result != int(FindOutcome::Result::Failed));
         if (first >= 0) {
@@ -75,34 +63,6 @@ private Q_SLOTS:
             QCOMPARE(outcome.hit.end, first + 3);
         }
         QVERIFY(!session.isRunning());
-    }
-
-    // One session stepping from hit to hit, as Next and Previous do, reuses its finder.
-    void stepsThroughHits()
-    {
-        QByteArray text;
-        for (int i = 0; i < 300; ++i)
-            text += i % 7 == 3 ? "words and more words. A lantern glowed.\n\n" : "words and more words and so on.\n\n";
-        FindSession session;
-        FindSource source;
-        source.path = m_folder.write(QStringLiteral("steps.txt"), text);
-        QList<qint64> forward, backward;
-        qint64 from = 0;
-        for (int i = 0; i < 5; ++i) {
-            const FindOutcome outcome = outcomeOf(session, source, request(QStringLiteral("lantern glowed"), false, from));
-            QCOMPARE(int(outcome.result), int(FindOutcome::Result::Found));
-            forward << outcome.hit.first;
-            from = outcome.hit.first + 1;
-        }
-        for (int i = 0; i < 4; ++i) {
-            const FindOutcome outcome =
-                outcomeOf(session, source, request(QStringLiteral("lantern glowed"), true, forward.last() - 0));
-            QCOMPARE(int(outcome.result), int(FindOutcome::Result::Found));
-            backward.prepend(outcome.hit.first);
-            forward.removeLast();
-        }
-        QCOMPARE(backward.size(), 4);
-        QCOMPARE(backward.first(), forward.first());
     }
 
     // A new search stops the one running; progress comes while a long one runs.
@@ -115,9 +75,9 @@ private Q_SLOTS:
         source.encoding = QStringLiteral("UTF-16LE");
         QSignalSpy finished(&session, &FindSession::finished);
         QSignalSpy progress(&session, &FindSession::progress);
-        const int first = session.start(source, request(QStringLiteral("nothing")));
+        const int first = session.start(source, FindRequest{QStringLiteral("nothing"), {}});
         QVERIFY(progress.wait(20000));
-        const int second = session.start(source, request(QString(QChar(0x7878))));
+        const int second = session.start(source, FindRequest{QString(QChar(0x7878)), {}});
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 20000);
         QCOMPARE(finished.at(0).at(0).toInt(), first);
         QCOMPARE(finished.at(0).at(1).value<FindOutcome>().result, FindOutcome::Result::Cancelled);
@@ -136,7 +96,7 @@ private Q_SLOTS:
             FindSession session;
             FindSource source;
             source.path = path;
-            const FindOutcome outcome = outcomeOf(session, source, request(QStringLiteral("brown")));
+            const FindOutcome outcome = outcomeOf(session, source, FindRequest{QStringLiteral("brown"), {}});
             QCOMPARE(outcome.result, FindOutcome::Result::Found);
             QCOMPARE(outcome.hit.first, qint64(8));
         }
