@@ -3,7 +3,6 @@
 #include "PalmBuilder.h"
 
 #include <QHash>
-#include <QMap>
 
 #include <algorithm>
 #include <cstring>
@@ -32,18 +31,6 @@ QByteArray forwardNumber(uint32_t v)
     out.prepend(char(0x80 | (v & 0x7F)));
     for (v >>= 7; v; v >>= 7)
         out.prepend(char(v & 0x7F));
-    return out;
-}
-
-// 7 bits a byte, most significant first, the top bit on the first byte: read from the end.
-QByteArray backwardNumber(uint32_t v)
-{
-    QByteArray out;
-    do {
-        out.prepend(char(v & 0x7F));
-        v >>= 7;
-    } while (v);
-    out[0] = char(out[0] | 0x80);
     return out;
 }
 
@@ -78,8 +65,9 @@ QByteArray trailing(uint32_t flags, const QByteArray &text, const QByteArray &ne
     }
     for (int bit = 1; bit < 16; ++bit) {
         if (flags & (1u << bit)) {
+            // Sizes below 128: one byte, read from the end, its top bit set.
             const QByteArray data = QByteArray("entry").left(bit % 5 + 1);
-            out += data + backwardNumber(uint32_t(data.size() + 1));
+            out += data + char(0x80 | (data.size() + 1));
         }
     }
     return out;
@@ -95,8 +83,8 @@ int Book::firstMoreRecord() const
     return 1 + textRecords + 1 + int(huffCdicCompress(splitText(text, recordSize)).cdics.size());
 }
 
-QByteArray record0(const Book &book, uint32_t textLength, unsigned textRecords, uint32_t huffRecord,
-                   uint32_t huffCount, uint32_t firstNonText)
+static QByteArray record0(const Book &book, uint32_t textLength, unsigned textRecords, uint32_t huffRecord,
+                          uint32_t huffCount, uint32_t firstNonText)
 {
     const uint32_t headerLength = 264;
     QByteArray r;
@@ -113,22 +101,15 @@ QByteArray record0(const Book &book, uint32_t textLength, unsigned textRecords, 
     setBe32(r, 24, 2);  // a book
     setBe32(r, 28, book.encoding);
     setBe32(r, 32, 12345);
-    setBe32(r, 36, book.version);
+    setBe32(r, 36, 6);  // the version before KF8
     setBe32(r, 80, book.firstNonTextOverride != None ? book.firstNonTextOverride : firstNonText);
     setBe32(r, 92, 9);
     setBe32(r, 112, huffRecord);
     setBe32(r, 116, huffCount);
     setBe32(r, 128, book.exth.isEmpty() ? 0 : 0x40);
-    if (book.version >= 8) {
-        setBe32(r, 192, book.fdst);
-        setBe32(r, 196, book.fdst == None ? 0 : 1);
-    } else {
-        setBe32(r, 192, 1 << 16 | textRecords);
-    }
+    setBe32(r, 192, 1 << 16 | textRecords);
     setBe32(r, 240, book.extraFlags);
     setBe32(r, 244, book.ncxIndex);
-    setBe32(r, 248, book.fragIndex);
-    setBe32(r, 252, book.skelIndex);
     if (!book.exth.isEmpty()) {
         QByteArray exth;
         for (const auto &[type, data] : book.exth) {
@@ -360,49 +341,36 @@ HuffCdicEncoded huffCdicCompress(const QList<QByteArray> &input)
     return result;
 }
 
-QList<QByteArray> index(const QList<QPair<int, int>> &tagx, const QList<IndexEntry> &entries, const QByteArray &cncx)
+QList<QByteArray> ncxIndex(const QList<std::tuple<QByteArray, uint32_t, uint32_t>> &entries)
 {
-    // One control byte: tag i has mask bit i, one set of values when present.
-    QByteArray table("TAGX");
-    putBe32(table, uint32_t(12 + 4 * (tagx.size() + 1)));
-    putBe32(table, 1);
-    for (int i = 0; i < tagx.size(); ++i)
-        table += char(tagx[i].first) + QByteArray(1, char(tagx[i].second)) + char(1 << i) + '\0';
-    table += QByteArray("\0\0\0\1", 4);
+    // Tags 1 (filepos), 2, 3 (the label's offset in the CNCX) and 4 (depth), one value each; one
+    // control byte, tag n's mask in bit n - 1. Every entry has tags 1, 3 and 4.
+    QByteArray tagx("TAGX");
+    putBe32(tagx, 12 + 4 * 5);
+    putBe32(tagx, 1);
+    for (int tag = 1; tag <= 4; ++tag)
+        tagx += char(tag) + QByteArray(1, '\1') + char(1 << (tag - 1)) + '\0';
+    tagx += QByteArray("\0\0\0\1", 4);
 
     QByteArray primary("INDX");
     putBe32(primary, 192);
     primary.append(QByteArray(184, '\0'));
     setBe32(primary, 24, 1);
     setBe32(primary, 36, uint32_t(entries.size()));
-    setBe32(primary, 52, cncx.isEmpty() ? 0 : 1);
-    primary += table;
+    setBe32(primary, 52, 1);  // one CNCX record
+    primary += tagx;
 
-    QByteArray data("INDX");
+    QByteArray data("INDX"), cncx;
     putBe32(data, 192);
     data.append(QByteArray(184, '\0'));
     QList<int> starts;
-    for (const IndexEntry &entry : entries) {
+    for (const auto &[label, filepos, depth] : entries) {
+        const uint32_t labelAt = uint32_t(cncx.size());
+        cncx += forwardNumber(uint32_t(label.size())) + label;
+        const QByteArray key = QByteArray::number(starts.size()).rightJustified(3, '0');
         starts.append(int(data.size()));
-        data += char(entry.key.size()) + entry.key;
-        unsigned control = 0;
-        QByteArray values;
-        for (const auto &[tag, list] : entry.tags) {
-            for (int i = 0; i < tagx.size(); ++i) {
-                if (tagx[i].first == tag)
-                    control |= 1u << i;
-            }
-        }
-        // Values go in the TAGX order.
-        for (const auto &t : tagx) {
-            for (const auto &[tag, list] : entry.tags) {
-                if (tag == t.first) {
-                    for (const uint32_t v : list)
-                        values += forwardNumber(v);
-                }
-            }
-        }
-        data += char(control) + values;
+        data += char(key.size()) + key + char(0b1101);
+        data += forwardNumber(filepos) + forwardNumber(labelAt) + forwardNumber(depth);
     }
     while (data.size() % 4)
         data += '\0';
@@ -411,24 +379,7 @@ QList<QByteArray> index(const QList<QPair<int, int>> &tagx, const QList<IndexEnt
     data += "IDXT";
     for (const int s : starts)
         PalmBuilder::putBe16(data, unsigned(s));
-    QList<QByteArray> out{primary, data};
-    if (!cncx.isEmpty())
-        out.append(cncx);
-    return out;
-}
-
-QList<QByteArray> ncxIndex(const QList<std::tuple<QByteArray, uint32_t, uint32_t>> &entries)
-{
-    QByteArray cncx;
-    QList<IndexEntry> list;
-    int k = 0;
-    for (const auto &[label, filepos, depth] : entries) {
-        const uint32_t labelAt = uint32_t(cncx.size());
-        cncx += forwardNumber(uint32_t(label.size())) + label;
-        list.append({QByteArray::number(k++).rightJustified(3, '0'),
-                     {{1, {filepos}}, {3, {labelAt}}, {4, {depth}}}});
-    }
-    return index({{1, 1}, {2, 1}, {3, 1}, {4, 1}}, list, cncx);
+    return {primary, data, cncx};
 }
 
 } // namespace MobiBuilder

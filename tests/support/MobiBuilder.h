@@ -18,7 +18,6 @@ struct Book
     QByteArray text;            // the book's HTML, in its encoding
     unsigned compression = 2;   // 1 stored, 2 PalmDoc, 17480 Huffman/dictionary
     uint32_t encoding = 65001;  // or 1252
-    uint32_t version = 6;
     QByteArray fullName = "Full Name";
     QList<QPair<uint32_t, QByteArray>> exth;  // type, data
     // Trailing entries after each text record: bit 0 the multibyte overlap, bits 1..15 a size
@@ -28,8 +27,7 @@ struct Book
     int recordSize = 4096;
     QList<QByteArray> moreRecords;  // after the text (and the Huffman records); numbered from
                                     // firstMoreRecord()
-    uint32_t ncxIndex = None;       // record numbers, relative to record 0
-    uint32_t fdst = None, fragIndex = None, skelIndex = None;
+    uint32_t ncxIndex = None;       // a record number, relative to record 0
 
     // Overrides for hostile books (None: the true value).
     uint32_t textLengthOverride = None;
@@ -45,9 +43,6 @@ struct Book
 QByteArray build(const Book &book);
 // Its records, record 0 first, for tests that damage one.
 QList<QByteArray> records(const Book &book);
-// Record 0 alone.
-QByteArray record0(const Book &book, uint32_t textLength, unsigned textRecords, uint32_t huffRecord,
-                   uint32_t huffCount, uint32_t firstNonText);
 
 // Huffman/dictionary compression made only for tests: the phrase dictionary holds every byte,
 // the text's frequent words (stored plain) and pairs of them (stored compressed with the same
@@ -60,17 +55,8 @@ struct HuffCdicEncoded
 };
 HuffCdicEncoded huffCdicCompress(const QList<QByteArray> &records);
 
-// INDX records for an index: the primary (with the TAGX), one data record, one CNCX record.
-// Each entry: its key and its tags as (tag, values); tags are numbered as the TAGX lists them.
-struct IndexEntry
-{
-    QByteArray key;
-    QList<QPair<int, QList<uint32_t>>> tags;
-};
-QList<QByteArray> index(const QList<QPair<int, int>> &tagx /* tag, values per entry */,
-                        const QList<IndexEntry> &entries, const QByteArray &cncx = {});
-
-// An NCX index: entries (label, filepos or -1, depth); labels go to the CNCX record.
+// An NCX index of at least one entry (label, filepos, depth): the primary INDX record with the
+// TAGX, one data record and the CNCX record of the labels.
 QList<QByteArray> ncxIndex(const QList<std::tuple<QByteArray, uint32_t, uint32_t>> &entries);
 
 } // namespace MobiBuilder
