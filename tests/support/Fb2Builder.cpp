@@ -8,12 +8,6 @@ Fb2Builder &Fb2Builder::title(const QByteArray &bookTitle)
     return *this;
 }
 
-Fb2Builder &Fb2Builder::language(const QByteArray &lang)
-{
-    m_language = lang;
-    return *this;
-}
-
 Fb2Builder &Fb2Builder::author(const QByteArray &first, const QByteArray &last, const QByteArray &middle,
                                const QByteArray &nickname)
 {
@@ -63,10 +57,7 @@ QByteArray Fb2Builder::build() const
     for (const QByteArray &author : m_authors)
         out += author;
     out += "<book-title>" + m_title +
-           "</book-title><annotation><p>Not part of the text.</p></annotation>"
-           "<lang>" +
-           m_language +
-           "</lang></title-info>"
+           "</book-title><annotation><p>Not part of the text.</p></annotation><lang>en</lang></title-info>"
            "<document-info><author><nickname>maker</nickname></author><program-used>tests</program-used>"
            "</document-info></description>\n";
     for (const QByteArray &body : m_bodies)
@@ -76,7 +67,7 @@ QByteArray Fb2Builder::build() const
     return out + "</FictionBook>\n";
 }
 
-QByteArray Fb2Builder::zipped(const QByteArray &memberName) const
+QByteArray Fb2Builder::zipped() const
 {
-    return zipArchive({ZipMember{memberName, build()}});
+    return zipArchive({ZipMember{"book.fb2", build()}});
 }

@@ -10,7 +10,6 @@ class Fb2Builder
 {
 public:
     Fb2Builder &title(const QByteArray &bookTitle);
-    Fb2Builder &language(const QByteArray &lang);
     // An author of several name parts; an empty part is left out.
     Fb2Builder &author(const QByteArray &first, const QByteArray &last, const QByteArray &middle = {},
                        const QByteArray &nickname = {});
@@ -22,14 +21,14 @@ public:
     Fb2Builder &binary(const QByteArray &id, const QByteArray &data);
 
     QByteArray build() const;
-    // The book as the only member of a zip archive.
-    QByteArray zipped(const QByteArray &memberName = "book.fb2") const;
+    // The book as the only member of a zip archive, "book.fb2".
+    QByteArray zipped() const;
 
     // <section><title><p>title</p></title>content</section>
     static QByteArray section(const QByteArray &title, const QByteArray &content);
 
 private:
-    QByteArray m_title = "A Book", m_language = "en", m_encoding = "UTF-8";
+    QByteArray m_title = "A Book", m_encoding = "UTF-8";
     QList<QByteArray> m_authors;
     QList<QByteArray> m_bodies;
     QList<QByteArray> m_binaries;

@@ -36,13 +36,8 @@ struct LayoutFixture
         document.setReadAsHtml(html);
     }
 
-    // The words of the next line, joined by single spaces, with "|" when it ends a paragraph.
-    QString fitLine(int paperWidth, bool startsParagraph, TextStyle &style)
-    {
-        fitter.readStringFit(paperWidth, startsParagraph, style);
-        return fitter.lineTexts().join(QLatin1Char(' ')) + (fitter.nextLineNewParagraph() ? QStringLiteral("|") : QString());
-    }
-    // Every line from the start of the document.
+    // Every line from the start of the document: its words joined by single spaces, with "|" when
+    // it ends a paragraph.
     QStringList lines(int paperWidth)
     {
         document.reader().seek(0);
@@ -50,8 +45,9 @@ struct LayoutFixture
         bool paragraph = true;
         QStringList out;
         while (!document.reader().atEnd()) {
-            out << fitLine(paperWidth, paragraph, style);
+            fitter.readStringFit(paperWidth, paragraph, style);
             paragraph = fitter.nextLineNewParagraph();
+            out << fitter.lineTexts().join(QLatin1Char(' ')) + (paragraph ? QStringLiteral("|") : QString());
         }
         return out;
     }
