@@ -46,14 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static Document document;
     if (size == 0 || size > MaxInput)
         return 0;
+    static const int book = memoryFile("book.txt");
     const unsigned char selector = data[0];
-    const QString path = folder.filePath(QStringLiteral("book.txt"));
-    {
-        QFile file(path);
-        check(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        check(file.write(reinterpret_cast<const char *>(data + 1), qint64(size - 1)) == qint64(size - 1));
-    }
-    check(document.open(path).isOk() && document.isOpen());
+    refill(book, data + 1, size - 1);
+    check(document.open(QString::fromStdString(pathOf(book))).isOk() && document.isOpen());
     static const QString codePage = toUnicode::getCodecList().section(QLatin1Char(','), 1, 1);
     const QString encodings[] = {QStringLiteral("UTF-8"), codePage, QStringLiteral("UTF-16LE"),
                                  QStringLiteral("UTF-16BE")};
