@@ -246,9 +246,7 @@ private Q_SLOTS:
         QFETCH(Status::Code, code);
         const QString path = newLibrary(), folder = QFileInfo(path).absolutePath();
         QVERIFY(kind == "missing" || QDir().mkpath(folder));
-        QByteArray noise(8192, Qt::Uninitialized);
-        for (qsizetype i = 0; i < noise.size(); ++i)
-            noise[i] = char((i * 7919 + 13) % 251);
+        const QByteArray noise = sampleText(8192, 7, true);
         const QMap<QString, QByteArray> contents{{"zero", ""}, {"garbage", noise}, {"text", "Dear diary,\n"},
                                                  {"header", QByteArray("SQLite format 3", 16) + noise}};
         if (contents.contains(kind))
