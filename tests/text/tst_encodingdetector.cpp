@@ -1,6 +1,6 @@
-// Encoding detection: one text per script saved in the encodings its readers use (made here with
-// the platform codecs) is detected and reads back unchanged through the positioned reader; the
-// rules take turns in their order; every answer can be decoded.
+// Encoding detection: texts saved in a code page, a platform codec or a UTF (made here with the
+// platform codecs) are detected and read back unchanged through the positioned reader; the rules
+// take turns in their order; every answer can be decoded.
 #include "EncodingDetector.h"
 #include "PositionedReader.h"
 #include "TestFiles.h"
@@ -78,23 +78,14 @@ private slots:
         QTest::addColumn<int>("rule");
         const int mark = int(Rule::ByteOrderMark), declared = int(Rule::Declaration);
         const int utf8 = int(Rule::ValidUtf8), detected = int(Rule::Statistics);
-        // The same texts in many encodings: detected, and read back unchanged.
+        // One text for each kind of answer: detected, and read back unchanged.
         struct Text { const char *text, *codec, *expected; int rule; };
         const Text texts[] = {
             {"Russian", "windows-1251", "windows-1251", detected}, {"Russian", "KOI8-R", "koi8-r", detected},
-            {"Russian", "ISO-8859-5", "iso-8859-5", detected},
             {"Russian", "IBM866", "ibm866", detected}, // a platform codec, not a table
             {"Greek", "windows-1253", "windows-1253|iso-8859-7", detected},
-            {"Greek", "ISO-8859-7", "iso-8859-7|windows-1253", detected},
-            {"French", "windows-1252", "windows-1252", detected},
-            {"Czech", "windows-1250", "windows-1250", detected},
-            {"Czech", "ISO-8859-2", "iso-8859-2", detected},
-            {"Hebrew", "windows-1255", "windows-1255|iso-8859-8", detected},
-            {"Turkish", "windows-1254", "windows-1254|iso-8859-9", detected},
-            {"Turkish", "ISO-8859-9", "iso-8859-9|windows-1254", detected},
-            {"Japanese", "Shift_JIS", "shift_jis", detected}, {"Japanese", "EUC-JP", "euc-jp", detected},
-            {"Chinese", "GB18030", "gb18030", detected}, {"Russian", "UTF-8", "utf-8", utf8},
-            {"Japanese", "UTF-8", "utf-8", utf8}, {"English", "US-ASCII", "utf-8", utf8},
+            {"Japanese", "Shift_JIS", "shift_jis", detected}, {"Chinese", "GB18030", "gb18030", detected},
+            {"Russian", "UTF-8", "utf-8", utf8}, {"English", "US-ASCII", "utf-8", utf8},
             {"Greek", "UTF-16LE", "utf-16le", mark}, {"Chinese", "UTF-16BE", "utf-16be", mark},
         };
         for (const Text &r : texts) {
@@ -130,8 +121,6 @@ private slots:
             {"platform codec", "<meta charset=Shift_JIS>", "shift_jis", declared},
             {"UTF-16 read as ASCII", "<meta charset=utf-16>", "utf-8", declared},
             {"xml", "<?xml version=\"1.0\" encoding=\"KOI8-R\"?><doc>", "koi8-r", declared},
-            {"xml, single quotes", "\n<?xml version='1.0' encoding='iso-8859-5' standalone='yes'?>",
-             "iso-8859-5", declared},
             {"xml before meta", "<?xml version=\"1.0\" encoding=\"koi8-r\"?><meta charset=\"windows-1253\">",
              "koi8-r", declared},
             {"unknown xml name, meta", "<?xml version=\"1.0\" encoding=\"nonsense\"?><meta charset=koi8-u>",
@@ -147,7 +136,6 @@ private slots:
             {"unterminated", "<meta charset=\"koi8-r", "windows-1251", detected},
             // a mark beats a declaration, and ends the look at the sample
             {"mark, meta", "\xEF\xBB\xBF<meta charset=koi8-r>", "utf-8", mark},
-            {"mark alone", "\xEF\xBB\xBF", "utf-8", mark},
             // not UTF-8: overlong, surrogate, past U+10FFFF
             {"overlong", "abc\xC0\xAF", "windows-1251", detected},
             {"surrogate", "abc\xED\xA0\x80", "windows-1251", detected},
@@ -161,12 +149,6 @@ private slots:
                                     << "windows-1251" << detected;
         QTest::newRow("declaration beats UTF-8")
             << QString() << "<meta charset=windows-1251>" + russian << true << "windows-1251" << declared;
-        QTest::newRow("UTF-16LE mark, xml")
-            << QString() << "\xFF\xFE" + encode("<?xml version=\"1.0\" encoding=\"iso-8859-7\"?>", "UTF-16LE")
-            << true << "utf-16le" << mark;
-        QTest::newRow("UTF-16BE mark, meta")
-            << QString() << "\xFE\xFF" + encode("<meta charset=koi8-r>", "UTF-16BE") << true << "utf-16be"
-            << mark;
         // A full sample of one code page still reads so.
         QByteArray full;
         while (full.size() < EncodingDetector::SampleSize)
