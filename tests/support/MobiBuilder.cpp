@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <queue>
 #include <tuple>
 
@@ -256,8 +257,7 @@ HuffCdicEncoded huffCdicCompress(const QList<QByteArray> &input)
     // The dictionary in order of code length; codes of one length are consecutive and count
     // down as the dictionary index goes up; longer codes take the lower values.
     QVector<int> order(n);
-    for (int i = 0; i < n; ++i)
-        order[i] = i;
+    std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return lengths[a] < lengths[b]; });
     QVector<int> slot(n);
     for (int k = 0; k < n; ++k)
@@ -297,11 +297,8 @@ HuffCdicEncoded huffCdicCompress(const QList<QByteArray> &input)
     HuffCdicEncoded result;
     QByteArray &huff = result.huff;
     huff = "HUFF";
-    putBe32(huff, 24);
-    putBe32(huff, 24);
-    putBe32(huff, 24 + 1024);
-    putBe32(huff, 0);
-    putBe32(huff, 0);
+    for (const uint32_t v : {24u, 24u, 24u + 1024, 0u, 0u})  // header length, table offsets, unused
+        putBe32(huff, v);
     for (int prefix = 0; prefix < 256; ++prefix) {
         uint32_t entry = 9;  // longer than a byte: search from 9 bits on
         for (int length = 1; length <= 8; ++length) {
