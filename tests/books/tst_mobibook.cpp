@@ -81,11 +81,7 @@ private slots:
         const Converted c = convert(MobiBuilder::build(book));
         QVERIFY2(c.status.isOk(), (c.status.message() + " " + c.status.detail()).c_str());
         QCOMPARE(c.html.count(ExpectedWords), 300);
-        QVERIFY(c.html.contains("<p>Paragraph 0 "));
-        QVERIFY(c.html.contains("<p>Paragraph 299 "));
         QVERIFY(!c.html.contains("<guide"));
-        QVERIFY(c.html.startsWith("<!DOCTYPE html>"));
-        QCOMPARE(c.info.title, QStringLiteral("Full Name"));
     }
 
     void metadata_data()
@@ -244,91 +240,46 @@ private slots:
     }
 
     // Lies that cost nothing: the text length, EXTH records longer than their block, a full name
-    // outside record 0. The words still show.
+    // outside record 0, and a KF8 book whose skeleton, fragment or flow table is missing or
+    // damaged (its text shown as it stands). The words and the title still show.
     void harmlessLies_data()
     {
         QTest::addColumn<QByteArray>("mobi");
+        QTest::addColumn<QByteArray>("words");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("title");
+        const QByteArray words(ExpectedWords);
         MobiBuilder::Book b;
         b.text = paragraphs(true, 50);
         b.textLengthOverride = 0xFFFFFFF0;
-        QTest::newRow("text length huge") << MobiBuilder::build(b);
-        b = MobiBuilder::Book();
-        b.text = paragraphs(true, 50);
+        QTest::newRow("text length huge") << MobiBuilder::build(b) << words << 50 << "Full Name";
+        b.textLengthOverride = MobiBuilder::None;
         b.exth = {{100, "Ada"}, {503, "Title"}};
         QList<QByteArray> records = MobiBuilder::records(b);
         const int exth = int(records[0].indexOf("EXTH"));
         records[0][exth + 12 + 8 + 3 + 4 + 3] = '\x7F';  // the second record's length
-        QTest::newRow("EXTH length lies") << PalmBuilder::database("BOOKMOBI", records);
+        QTest::newRow("EXTH length lies") << PalmBuilder::database("BOOKMOBI", records) << words << 50 << "Full Name";
         records = MobiBuilder::records(b);
         records[0][84] = '\x7F';
-        QTest::newRow("full name outside record 0") << PalmBuilder::database("BOOKMOBI", records);
+        QTest::newRow("full name outside record 0") << PalmBuilder::database("BOOKMOBI", records) << words << 50 << "Title";
+
+        const QByteArray azw3 = readFile(QStringLiteral(FOLIUM_TEST_DATA "/data/forking.azw3"));
+        const int record0 = int(qFromBigEndian<quint32>(azw3.constData() + 78));
+        const QByteArray forking = "jumps brown alice fox party tea party queen lazy fox party";
+        for (const auto &[name, field, value] : {std::tuple{"no skeleton table", 252, QByteArray("\xFF\xFF\xFF\xFF")},
+                                                 {"fragment table not an index", 248, QByteArray("\0\0\0\1", 4)},
+                                                 {"no flow table", 192, QByteArray("\xFF\xFF\xFF\xFF")}})
+            QTest::newRow(name) << QByteArray(azw3).replace(record0 + field, 4, value) << forking << 1
+                                << "The Garden of Forking Tests";
     }
     void harmlessLies()
     {
         QFETCH(QByteArray, mobi);
+        QFETCH(QByteArray, words);
         const Converted c = convert(mobi);
         QVERIFY2(c.status.isOk(), (c.status.message() + " " + c.status.detail()).c_str());
-        QCOMPARE(c.html.count(ExpectedWords), 50);
-        QVERIFY(c.info.title.size() <= BookInfo::MaxText);
-    }
-
-    // Books made by another program from one EPUB: an old-style MOBI and a KF8 book. Both give
-    // the metadata, the contents in the text's order at their headings, and the words.
-    void booksMadeElsewhere_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("chapters");
-        QTest::addColumn<int>("sectionLevel");  // the old-style index of this book is flat
-        QTest::newRow("MOBI") << "forking.mobi" << 1 << 0;
-        QTest::newRow("AZW3 (KF8)") << "forking.azw3" << 7 << 1;
-    }
-    void booksMadeElsewhere()
-    {
-        QFETCH(QString, file);
-        QFETCH(int, chapters);
-        const Converted c = convert(readFile(QStringLiteral(FOLIUM_TEST_DATA "/data/") + file));
-        QVERIFY2(c.status.isOk(), (c.status.message() + " " + c.status.detail()).c_str());
-        QCOMPARE(c.info.title, QStringLiteral("The Garden of Forking Tests"));
-        QCOMPARE(c.info.author, QStringLiteral("Ada Example"));
-        QCOMPARE(c.info.language, QStringLiteral("en"));
-        QCOMPARE(c.info.chapters, chapters);
-        QStringList titles;
-        for (const BookInfo::Entry &entry : std::as_const(c.info.contents)) {
-            titles.append(entry.title);
-            const QByteArray after = c.html.mid(entry.position, 400);
-            QVERIFY2(after.contains(entry.title.toUtf8()), after.constData());
-        }
-        QCOMPARE(titles, QStringList({"Chapter 1", "Chapter 2", "Chapter 3", "Chapter 4", "The Section", "Chapter 5"}));
-        QTEST(c.info.contents[4].level, "sectionLevel");
-        QVERIFY(c.html.contains("jumps brown alice fox party tea party queen lazy fox party"));
-        QVERIFY(!c.html.contains("kindle:") && !c.html.contains("filepos"));
-        // Every link in the copy leads to an anchor that is there.
-        for (qsizetype p = c.html.indexOf("href=\"#"); p >= 0; p = c.html.indexOf("href=\"#", p + 1)) {
-            const QByteArray name = c.html.mid(p + 7, c.html.indexOf('"', p + 7) - p - 7);
-            QVERIFY2(c.html.contains("<a name=\"" + name + "\">"), name.constData());
-        }
-    }
-
-    // A KF8 book whose skeleton or fragment table is missing or damaged: its text as it stands.
-    void kf8WithoutItsTablesShowsTheText_data()
-    {
-        QTest::addColumn<int>("field");
-        QTest::addColumn<QByteArray>("value");
-        QTest::newRow("no skeleton table") << 252 << QByteArray("\xFF\xFF\xFF\xFF");
-        QTest::newRow("fragment table not an index") << 248 << QByteArray("\0\0\0\1", 4);
-        QTest::newRow("no flow table") << 192 << QByteArray("\xFF\xFF\xFF\xFF");
-    }
-    void kf8WithoutItsTablesShowsTheText()
-    {
-        QFETCH(int, field);
-        QFETCH(QByteArray, value);
-        QByteArray azw3 = readFile(QStringLiteral(FOLIUM_TEST_DATA "/data/forking.azw3"));
-        const int record0 = int(qFromBigEndian<quint32>(azw3.constData() + 78));
-        azw3.replace(record0 + field, 4, value);
-        const Converted c = convert(azw3);
-        QVERIFY2(c.status.isOk(), (c.status.message() + " " + c.status.detail()).c_str());
-        QVERIFY(c.html.contains("jumps brown alice fox party tea party queen lazy fox party"));
-        QCOMPARE(c.info.title, QStringLiteral("The Garden of Forking Tests"));
+        QTEST(int(c.html.count(words)), "count");
+        QTEST(c.info.title, "title");
     }
 
     void limitStopsTheCopy()
