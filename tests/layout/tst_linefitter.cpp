@@ -144,32 +144,24 @@ private Q_SLOTS:
         QCOMPARE(f.lines(300), expected);
     }
 
-    void justificationGapsSpreadFromTheFirst_data()
-    {
-        QTest::addColumn<int>("spare");
-        QTest::addColumn<QList<int>>("extra");
-        QTest::newRow("10 spare") << 10 << QList<int>{5, 5};
-        QTest::newRow("11 spare") << 11 << QList<int>{6, 5};
-        QTest::newRow("300 spare over two words") << 300 << QList<int>{300};
-    }
+    // Spare width goes to the gaps a pixel at a time from the first; two words take it all in one.
     void justificationGapsSpreadFromTheFirst()
     {
-        QFETCH(int, spare);
-        QFETCH(QList<int>, extra);
-        LayoutFixture f;
-        const int space = f.textWidth(QStringLiteral(" "));
-        const QStringList words = extra.size() == 2 ? QStringList{"aa", "bb", "cc"} : QStringList{"aa", "bb"};
-        int chars = 0;
-        for (const QString &w : words)
-            chars += f.textWidth(w);
-        const int width = chars + int(extra.size()) * space + spare + 2 * f.layout.pageMargin;
-        // A long last word cannot fit, so the line holds exactly `words`.
-        f.open(QStringLiteral("j.txt"), (words.join(QLatin1Char(' ')) + " " + QString(200, u'w')).toLatin1());
-        TextStyle style;
-        f.fitter.readStringFit(width, false, style);
-        QCOMPARE(f.fitter.lineWordCount(), int(words.size()));
-        for (int i = 0; i < extra.size(); ++i)
-            QCOMPARE(f.fitter.lineWord(i).gap, space + extra[i]);
+        for (const auto &[spare, extra] : QList<QPair<int, QList<int>>>{{10, {5, 5}}, {11, {6, 5}}, {300, {300}}}) {
+            LayoutFixture f;
+            const int space = f.textWidth(QStringLiteral(" "));
+            const QStringList words = QStringList{"aa", "bb", "cc"}.mid(0, extra.size() + 1);
+            int width = int(extra.size()) * space + spare + 2 * f.layout.pageMargin;
+            for (const QString &w : words)
+                width += f.textWidth(w);
+            // A long last word cannot fit, so the line holds exactly `words`.
+            f.open(QStringLiteral("j.txt"), (words.join(QLatin1Char(' ')) + " " + QString(200, u'w')).toLatin1());
+            TextStyle style;
+            f.fitter.readStringFit(width, false, style);
+            QCOMPARE(f.fitter.lineWordCount(), int(words.size()));
+            for (int i = 0; i < extra.size(); ++i)
+                QCOMPARE(f.fitter.lineWord(i).gap, space + extra[i]);
+        }
     }
 
     void lineOfNarrowWordsStopsAtTheWordTable()
@@ -181,25 +173,20 @@ private Q_SLOTS:
         QCOMPARE(lines.join(QLatin1Char(' ')).count(QLatin1Char('i')), 150);
     }
 
-    void paragraphPatterns_data()
-    {
-        QTest::addColumn<QString>("regexp");
-        QTest::addColumn<QStringList>("patterns");
-        QTest::newRow("no bar") << "^x" << QStringList{"^x"};
-        QTest::newRow("one bar") << "^Chapter|^\\s" << QStringList{"^Chapter", "^\\s"};
-        QTest::newRow("last cut to 100") << "^a|" + QString(150, u'z') << QStringList{"^a", QString(100, u'z')};
-        QTest::newRow("more alternatives than slots") << "1|2|3|4|5|6" << QStringList{"1", "2", "3", "4", "5|6"};
-    }
+    // Up to five alternatives, the last holding the rest, each cut to 100 characters.
     void paragraphPatterns()
     {
-        QFETCH(QString, regexp);
-        QFETCH(QStringList, patterns);
-        LayoutFixture f;
-        f.layout.paragraphRegexp = regexp;
-        f.open(QStringLiteral("p.txt"), "end of it\nChapter two\nnext line");
-        QCOMPARE(f.fitter.paragraphPatterns().alternatives(), patterns);
-        if (regexp.startsWith(QLatin1String("^Chapter")))
-            QCOMPARE(f.lines(2000), (QStringList{"end of it|", "Chapter two next line|"}));
+        for (const auto &[regexp, patterns] : QList<QPair<QString, QStringList>>{
+                 {"^x", {"^x"}}, {"^Chapter|^\\s", {"^Chapter", "^\\s"}},
+                 {"^a|" + QString(150, u'z'), {"^a", QString(100, u'z')}},
+                 {"1|2|3|4|5|6", {"1", "2", "3", "4", "5|6"}}}) {
+            LayoutFixture f;
+            f.layout.paragraphRegexp = regexp;
+            f.open(QStringLiteral("p.txt"), "end of it\nChapter two\nnext line");
+            QCOMPARE(f.fitter.paragraphPatterns().alternatives(), patterns);
+            if (regexp.startsWith(QLatin1String("^Chapter")))
+                QCOMPARE(f.lines(2000), (QStringList{"end of it|", "Chapter two next line|"}));
+        }
     }
 };
 
