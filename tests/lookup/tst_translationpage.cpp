@@ -100,7 +100,6 @@ private Q_SLOTS:
         QTest::newRow("unformatted sense escaped too") << "{x}<b>{/x}" << "{x}&lt;b&gt;{/x}";
         QTest::newRow("empty headword") << "{hw/}" << "<b>cat</b>";
         QTest::newRow("example") << "{ex}purr{/ex}" << "<i>purr</i>";
-        QTest::newRow("unknown section") << "{x}text{/x}" << "{x}text{/x}";
         QTest::newRow("wrong closing tag") << "{s}unclosed{/ss}" << "{s}unclosed{/ss}";
         QTest::newRow("lone brace") << "a { b" << "a { b";
         QTest::newRow("unclosed example inside a sense is dropped") << "{s}{ex}x{/s}" << "<b>cat</b> x<hr/>";
