@@ -1,5 +1,5 @@
 // Pages: where lines land and the bar; paging forward and back through the page history and by
-// computing the previous page; resuming at a page start; bookmark names.
+// computing the previous page; bookmark names.
 #include "PalmBuilder.h"
 #include "ViewFixture.h"
 
