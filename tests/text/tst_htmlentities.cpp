@@ -18,36 +18,27 @@ private slots:
         QTest::addColumn<uint>("second");
         struct Row { const char *body; uint first, second; };
         const Row rows[] = {
-            // first and last name in byte order, case twins, the shortest and the longest
-            {"AElig", 0xC6, 0}, {"zwnj", 0x200C, 0}, {"aelig", 0xE6, 0}, {"AELIG", 0, 0}, {"amp", 0x26, 0},
-            {"AMP", 0x26, 0}, {"Amp", 0, 0}, {"nbsp", 0xA0, 0}, {"NBSP", 0, 0}, {"lt", 0x3C, 0},
-            {"CounterClockwiseContourIntegral", 0x2233, 0},
-            // beyond the BMP; two code points
-            {"Afr", 0x1D504, 0}, {"xopf", 0x1D569, 0}, {"acE", 0x223E, 0x333}, {"bne", 0x3D, 0x20E5},
-            {"NotEqualTilde", 0x2242, 0x338}, {"fjlig", 0x66, 0x6A}, {"ngE", 0x2267, 0x338},
-            {"nvlt", 0x3C, 0x20D2},
+            // first and last name in byte order, case twins, the longest; beyond the BMP; two code points
+            {"AElig", 0xC6, 0}, {"zwnj", 0x200C, 0}, {"aelig", 0xE6, 0}, {"AELIG", 0, 0}, {"AMP", 0x26, 0},
+            {"Amp", 0, 0}, {"CounterClockwiseContourIntegral", 0x2233, 0}, {"Afr", 0x1D504, 0},
+            {"acE", 0x223E, 0x333}, {"fjlig", 0x66, 0x6A},
             // near misses: prefixes, extensions, the ";" kept, outside the letter index, too long
             {"", 0, 0}, {"a", 0, 0}, {"nbs", 0, 0}, {"zwnjx", 0, 0}, {"AEli", 0, 0}, {"amp;", 0, 0},
-            {"nbsp ", 0, 0}, {"1amp", 0, 0}, {"{", 0, 0}, {"@", 0, 0},
-            {"CounterClockwiseContourIntegralXY", 0, 0},
+            {"nbsp ", 0, 0}, {"1amp", 0, 0}, {"{", 0, 0}, {"CounterClockwiseContourIntegralXY", 0, 0},
             // numbers: decimal, hexadecimal either case, leading zeros, the last code point and past it
-            {"#65", 'A', 0}, {"#x41", 'A', 0}, {"#X41", 'A', 0}, {"#xe9", 0xE9, 0}, {"#xE9", 0xE9, 0},
+            {"#65", 'A', 0}, {"#X41", 'A', 0}, {"#xe9", 0xE9, 0}, {"#xE9", 0xE9, 0},
             {"#0000000000000000000000000065", 'A', 0}, {"#x0000000000000000000000001F600", 0x1F600, 0},
-            {"#1114111", 0x10FFFF, 0}, {"#x10FFFF", 0x10FFFF, 0}, {"#1114112", 0xFFFD, 0},
-            {"#x110000", 0xFFFD, 0}, {"#0", 0xFFFD, 0}, {"#x0", 0xFFFD, 0}, {"#000", 0xFFFD, 0},
+            {"#1114111", 0x10FFFF, 0}, {"#x110000", 0xFFFD, 0}, {"#0", 0xFFFD, 0}, {"#x0", 0xFFFD, 0},
             // surrogates; noncharacters kept
-            {"#xD7FF", 0xD7FF, 0}, {"#xD800", 0xFFFD, 0}, {"#xDBFF", 0xFFFD, 0}, {"#xDC00", 0xFFFD, 0},
-            {"#57343", 0xFFFD, 0}, {"#xE000", 0xE000, 0}, {"#xFFFE", 0xFFFE, 0},
+            {"#xD7FF", 0xD7FF, 0}, {"#xD800", 0xFFFD, 0}, {"#57343", 0xFFFD, 0}, {"#xE000", 0xE000, 0},
+            {"#xFFFE", 0xFFFE, 0},
             // overflow of any integer type still gives U+FFFD
-            {"#4294967361", 0xFFFD, 0}, {"#x100000041", 0xFFFD, 0}, {"#xFFFFFFFFFFFFFFFFFFFFFFFF", 0xFFFD, 0},
-            {"#99999999999999999999999999999999", 0xFFFD, 0},
+            {"#4294967361", 0xFFFD, 0}, {"#xFFFFFFFFFFFFFFFFFFFFFFFF", 0xFFFD, 0},
             // windows-1252 in the C1 range, unassigned values kept
-            {"#128", 0x20AC, 0}, {"#150", 0x2013, 0}, {"#x97", 0x2014, 0}, {"#x9F", 0x178, 0},
-            {"#x81", 0x81, 0}, {"#x9D", 0x9D, 0}, {"#127", 0x7F, 0}, {"#160", 0xA0, 0}, {"#9", 0x09, 0},
+            {"#128", 0x20AC, 0}, {"#x9F", 0x178, 0}, {"#x81", 0x81, 0}, {"#127", 0x7F, 0}, {"#160", 0xA0, 0},
             // not a numeric reference
-            {"#", 0, 0}, {"#x", 0, 0}, {"#X", 0, 0}, {"#xx41", 0, 0}, {"#6a", 0, 0}, {"#aa", 0, 0},
-            {"#x4G", 0, 0}, {"# 65", 0, 0}, {"#65 ", 0, 0}, {"#+65", 0, 0}, {"#-1", 0, 0}, {"##65", 0, 0},
-            {"#x-41", 0, 0}, {"#1114112z", 0, 0}, {"#999999999999999999q", 0, 0},
+            {"#", 0, 0}, {"#x", 0, 0}, {"#xx41", 0, 0}, {"#6a", 0, 0}, {"#x4G", 0, 0}, {"# 65", 0, 0},
+            {"#65 ", 0, 0}, {"#+65", 0, 0}, {"#-1", 0, 0}, {"#1114112z", 0, 0}, {"#999999999999999999q", 0, 0},
         };
         for (const Row &r : rows)
             QTest::newRow(*r.body ? r.body : "empty") << QString::fromLatin1(r.body) << r.first << r.second;
@@ -71,7 +62,8 @@ private slots:
         }
     }
 
-    // Every name in the table is found again: its order and the letter index agree with the search.
+    // Every name in the table is found again, with both its code points: its order and the letter
+    // index agree with the search.
     void everyNameFound()
     {
         for (int i = 0; i < htmlEntityTableSize; ++i) {
@@ -79,7 +71,7 @@ private slots:
             const QString name = QString::fromLatin1(htmlEntityNames + r.nameOffset, r.nameLength);
             char32_t first, second;
             QVERIFY2(lookupHtmlEntity(name, first, second), qPrintable(name));
-            QCOMPARE(first, r.first);
+            QVERIFY(first == r.first && second == r.second);
         }
     }
 };
