@@ -136,7 +136,6 @@ private slots:
         QTest::newRow("65535 declared, 3 real, paragraphs of 3")
             << doc(pluckerRecord(1, 1, {1, 2}, 65535, three)) << 1 << "a" + eop + "bc" + eop << model({{1, {"a", "bc"}}}).second;
         fails("zlib text larger than declared", doc(pluckerRecord(1, 1, {2}, 2, three)));
-        fails("corrupt zlib", doc(pluckerRecord(1, 1, {3}, 3, "\x78\x9C\xFF\xFF")));
         fails("raw paragraphs longer than the text", doc(pluckerRecord(1, 0, {3, 4}, 7, "abcdef")));
         QTest::newRow("raw data longer than declared") << doc(pluckerRecord(1, 0, {3, 4}, 2, "abcdefg")) << 1
                                                        << "abc" + eop + "defg" + eop << model({{1, {"abc", "defg"}}}).second;
