@@ -11,40 +11,24 @@ class tst_PluckerCodes : public QObject
 {
     Q_OBJECT
 
-    // Opens `paragraph` as the one paragraph of a Plucker book and fits its first line.
-    static void fitFirstLine(LayoutFixture &f, const QByteArray &paragraph, TextStyle &style)
+    // Opens `paragraphs` as a Plucker book and fits its first line.
+    static void fitFirstLine(LayoutFixture &f, const QList<QByteArray> &paragraphs, TextStyle &style)
     {
-        f.open(QStringLiteral("book.pdb"), pluckerDocument(2, {pluckerTextRecord(2, {paragraph}, Packing::Raw)}));
+        f.open(QStringLiteral("book.pdb"),
+               pluckerDocument(2, {pluckerTextRecord(2, paragraphs, Packing::Raw)}));
         QCOMPARE(f.document.kind(), SourceKind::Plucker);
         f.fitter.readStringFit(2000, true, style);
     }
 
 private Q_SLOTS:
-    void endOfParagraphResetsEverything()
-    {
-        LayoutFixture f;
-        TextStyle style;
-        fitFirstLine(f, "x" + Code::linkToRecord(5) + Code::italicOn() + Code::underlineOn() + Code::style(1) + "bold"
-                            + endOfParagraph() + "after", style);
-        QCOMPARE(f.fitter.lineTexts(), QStringList{"xbold"});
-        QVERIFY(f.fitter.nextLineNewParagraph());
-        QCOMPARE(f.fitter.lineFontIncrement(), uint8_t(2));
-        // The codes after the line feed are read with the next line.
-        f.fitter.readStringFit(2000, true, style);
-        QCOMPARE(f.fitter.lineWord(0).text, QStringLiteral("after"));
-        QCOMPARE(style.linkRecord, uint16_t(0));
-        QCOMPARE(style.penColor, QColor(Qt::black));
-        QVERIFY(!style.italic && !style.underline && !style.bold);
-        QCOMPARE(style.fontIncrement, uint8_t(0));
-        QCOMPARE(f.fitter.lineFontIncrement(), uint8_t(2));  // the heading was still in force at its start
-    }
-
     void codesSetWordAttributes()
     {
         LayoutFixture f;
         TextStyle style;
-        fitFirstLine(f, Code::linkToParagraph(0x0102, 3) + "link" + Code::endLink() + " " + Code::style(3) + "big "
-                            + Code::style(0) + "plain " + Code::make({0x83}) + "A" + Code::lineBreak() + "next", style);
+        fitFirstLine(f,
+                     {Code::linkToParagraph(0x0102, 3) + "link" + Code::endLink() + " " + Code::style(3) + "big "
+                      + Code::style(0) + "plain " + Code::make({0x83}) + "A" + Code::lineBreak() + "next"},
+                     style);
         const LineFitter &fit = f.fitter;
         QCOMPARE(fit.lineTexts(), (QStringList{"link", "big", "plain", "A"}));
         QCOMPARE(fit.lineWord(0).linkRecord, uint16_t(258));
@@ -58,29 +42,36 @@ private Q_SLOTS:
         QVERIFY(fit.nextLineNewParagraph());
     }
 
-    // A code whose arguments would run past its paragraph takes none of the paragraph's end: the
-    // missing arguments read as 0 (as at the end of the file), the line feed still ends the
-    // paragraph and the codes after it still reset the style.
-    void codeCutByTheParagraphEnd_data()
+    // Every style ends with its paragraph; the codes that reset it after the line feed are read
+    // with the next line, so a heading's increment still counts there. A code whose arguments would
+    // run past its paragraph takes none of the paragraph's end: the missing ones read as 0 (as at
+    // the end of the file).
+    void paragraphEndResetsTheStyle_data()
     {
-        QTest::addColumn<QByteArray>("cut");
-        QTest::addColumn<int>("link"); // in force at the paragraph's end
-        QTest::newRow("link short of three arguments") << Code::make({0x0C, 0x01}) << 0x0100;
-        QTest::newRow("link with no arguments") << Code::make({0x0A}) << 0;
-        QTest::newRow("style with no argument") << Code::make({0x11}) << 0;
-        QTest::newRow("a zero and no code") << QByteArray(1, '\0') << 0;
+        QTest::addColumn<QByteArray>("codes"); // at the end of the first paragraph, "one"
+        QTest::addColumn<QStringList>("line");
+        QTest::addColumn<int>("link");      // in force at the paragraph's end
+        QTest::addColumn<int>("increment"); // of both lines
+        QTest::newRow("link, italic, underline, heading")
+            << Code::linkToRecord(5) + Code::italicOn() + Code::underlineOn() + Code::style(1) + "bold"
+            << QStringList{"onebold"} << 5 << 2;
+        const QStringList one{"one"};
+        QTest::newRow("link short of three arguments") << Code::make({0x0C, 0x01}) << one << 0x0100 << 0;
+        QTest::newRow("link with no arguments") << Code::make({0x0A}) << one << 0 << 0;
+        QTest::newRow("style with no argument") << Code::make({0x11}) << one << 0 << 0;
+        QTest::newRow("a zero and no code") << QByteArray(1, '\0') << one << 0 << 0;
     }
-    void codeCutByTheParagraphEnd()
+    void paragraphEndResetsTheStyle()
     {
-        QFETCH(QByteArray, cut);
+        QFETCH(QByteArray, codes);
         QFETCH(int, link);
+        QFETCH(int, increment);
         LayoutFixture f;
-        f.open(QStringLiteral("book.pdb"),
-               pluckerDocument(2, {pluckerTextRecord(2, {"one" + cut, "two"}, Packing::Raw)}));
         TextStyle style;
-        f.fitter.readStringFit(2000, true, style);
-        QCOMPARE(f.fitter.lineTexts(), QStringList{"one"});
+        fitFirstLine(f, {"one" + codes, "two"}, style);
+        QTEST(f.fitter.lineTexts(), "line");
         QVERIFY(f.fitter.nextLineNewParagraph());
+        QCOMPARE(int(f.fitter.lineFontIncrement()), increment);
         // Scanning back from the line feed finds what reading forward left in force.
         TextStyle back;
         PluckerCodes::findPluckerAttrBack(f.document.reader(), f.document.position(), back);
@@ -89,9 +80,10 @@ private Q_SLOTS:
         QCOMPARE(back.linkParagraph, style.linkParagraph);
         f.fitter.readStringFit(2000, true, style);
         QCOMPARE(f.fitter.lineTexts(), QStringList{"two"});
+        QCOMPARE(int(f.fitter.lineFontIncrement()), increment);
         QCOMPARE(style.linkRecord, uint16_t(0));
         QCOMPARE(style.penColor, QColor(Qt::black));
-        QVERIFY(!style.bold && !style.italic && !style.underline);
+        QVERIFY(!style.bold && !style.italic && !style.underline && style.fontIncrement == 0);
     }
 
     void attributesFoundBackwards_data()
