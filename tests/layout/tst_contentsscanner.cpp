@@ -37,27 +37,28 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QStringList>("entries");
-        QTest::newRow("plain headings") << "book.txt"
-                                        << QByteArray("Title\n\nChapter 1\nsome text\n\n\n  Chapter 2\nmore\n")
-                                        << QStringList{"Chapter 1@7/1", "Chapter 2@29/1"};
-        QTest::newRow("fifty characters is a heading, fifty-one is not")
-            << "len.txt" << QByteArray("x\n\n" + QByteArray(51, 'a') + "\n\n" + QByteArray(50, 'b') + "\n")
-            << QStringList{QString(50, u'b') + "@56/1"};
-        QTest::newRow("a line right after a heading is not one") << "d.txt" << QByteArray("\nHead\nNext\n")
-                                                                 << QStringList{"Head@1/1"};
-        QTest::newRow("carriage returns") << "cr.txt" << QByteArray("x\r\n\r\nPart\r\n") << QStringList{"Part@5/1"};
-        QTest::newRow("no headings") << "none.txt" << QByteArray("just\ntext\n") << QStringList{};
-        QTest::newRow("html name anchors")
-            << "a.html" << QByteArray("<A NAME=\"c1\">Chapter One</a> text <a href=x>link</a>"
-                                      "<A\tname=y>tab</a><a name=z>The <b>One</b></A><a name=open>never")
-            << QStringList{"Chapter One@13/1", "The One@79/1"};
-        QTest::newRow("a second anchor keeps the text before it") << "n.html" << QByteArray("<a name=\"x\">Foo<a name=\"y\">Bar</a>")
-                                                                  << QStringList{"FooBar@27/1"};
-        QTest::newRow("name far into a long tag") << "long.html" << "<a " + QByteArray(5000, 'x') + " name=z>Far</a>"
-                                                  << QStringList{"Far@5011/3"};
+        auto row = [](const char *tag, const char *name, const QByteArray &text, const QStringList &entries) {
+            QTest::newRow(tag) << QString(name) << text << entries;
+        };
+        row("plain headings", "book.txt", "Title\n\nChapter 1\nsome text\n\n\n  Chapter 2\nmore\n",
+            {"Chapter 1@7/1", "Chapter 2@29/1"});
+        row("fifty characters is a heading, fifty-one is not", "len.txt",
+            "x\n\n" + QByteArray(51, 'a') + "\n\n" + QByteArray(50, 'b') + "\n",
+            {QString(50, u'b') + "@56/1"});
+        row("a line right after a heading is not one", "d.txt", "\nHead\nNext\n", {"Head@1/1"});
+        row("carriage returns", "cr.txt", "x\r\n\r\nPart\r\n", {"Part@5/1"});
+        row("no headings", "none.txt", "just\ntext\n", {});
+        row("html name anchors", "a.html",
+            "<A NAME=\"c1\">Chapter One</a> text <a href=x>link</a><A\tname=y>tab</a>"
+            "<a name=z>The <b>One</b></A><a name=open>never",
+            {"Chapter One@13/1", "The One@79/1"});
+        row("a second anchor keeps the text before it", "n.html", "<a name=\"x\">Foo<a name=\"y\">Bar</a>",
+            {"FooBar@27/1"});
+        row("name far into a long tag", "long.html", "<a " + QByteArray(5000, 'x') + " name=z>Far</a>",
+            {"Far@5011/3"});
         // The page follows the heading: 10015 x 5 / 10015 + 1.
-        QTest::newRow("late heading") << "late.txt" << QByteArray(10000, 'x') + "\n\nLate heading\n"
-                                      << QStringList{"Late heading@10002/6"};
+        row("late heading", "late.txt", QByteArray(10000, 'x') + "\n\nLate heading\n",
+            {"Late heading@10002/6"});
     }
     void headings()
     {

@@ -132,8 +132,8 @@ private Q_SLOTS:
     {
         struct Row { qint64 fileSize, position, page; };
         const qint64 huge = qint64(1) << 62; // position x pages passes 63 bits
-        for (const Row &r : {Row{6000000000, 5999999999, 3000000}, {huge, huge / 2, huge / 2000 / 2 + 1}, {0, 0, 1},
-                             {1999, 1500, 1}, {100000, 2000, 2}})
+        for (const Row &r : {Row{6000000000, 5999999999, 3000000}, {huge, huge / 2, huge / 2000 / 2 + 1},
+                             {0, 0, 1}, {1999, 1500, 1}, {100000, 2000, 2}})
             QCOMPARE(Document::pageNumber(r.position, r.fileSize), r.page);
     }
 };

@@ -16,25 +16,23 @@ private Q_SLOTS:
         QTest::addColumn<bool>("reparagraph");
         QTest::addColumn<bool>("crConvert");
         QTest::addColumn<QStringList>("lines");
+        auto row = [](const char *name, const QByteArray &text, const QStringList &lines,
+                      bool reparagraph = true, bool crConvert = false) {
+            QTest::newRow(name) << text << reparagraph << crConvert << lines;
+        };
         // Leading spaces dropped, two spaces one gap, a tab after a space dropped, a tab separates.
-        QTest::newRow("spaces and tabs") << QByteArray("   a  b \tc\td") << true << false
-                                         << QStringList{"a b c d|"};
-        QTest::newRow("line feed then letter joins") << QByteArray("one\ntwo") << true << false << QStringList{"one two|"};
-        QTest::newRow("line feed then space or tab ends")
-            << QByteArray("one\n two\n\tthree") << true << false << QStringList{"one|", "two|", "three|"};
-        QTest::newRow("empty line ends, blank line kept")
-            << QByteArray("one\n\ntwo") << true << false << QStringList{"one|", "|", "two|"};
-        QTest::newRow("no reparagraph: every line feed ends")
-            << QByteArray("one\ntwo") << false << false << QStringList{"one|", "two|"};
-        QTest::newRow("CR LF reads as one line feed") << QByteArray("one\r\ntwo") << true << false << QStringList{"one two|"};
-        QTest::newRow("CR LF converted is an empty line")
-            << QByteArray("one\r\ntwo") << true << true << QStringList{"one|", "|", "two|"};
-        QTest::newRow("CR LF CR LF ends a paragraph as LF LF does")
-            << QByteArray("one\r\n\r\ntwo") << true << false << QStringList{"one|", "|", "two|"};
-        QTest::newRow("lone CR dropped") << QByteArray("ab\rcd") << true << false << QStringList{"abcd|"};
-        QTest::newRow("NUL bytes do not stop reading")
-            << QByteArray("ab\0cd ef", 8) << true << false << QStringList{QStringLiteral("ab") + QChar(0) + "cd ef|"};
-        QTest::newRow("trailing line feed at the end") << QByteArray("end\n") << true << false << QStringList{"end |"};
+        row("spaces and tabs", "   a  b \tc\td", {"a b c d|"});
+        row("line feed then letter joins", "one\ntwo", {"one two|"});
+        row("line feed then space or tab ends", "one\n two\n\tthree", {"one|", "two|", "three|"});
+        row("empty line ends, blank line kept", "one\n\ntwo", {"one|", "|", "two|"});
+        row("no reparagraph: every line feed ends", "one\ntwo", {"one|", "two|"}, false);
+        row("CR LF reads as one line feed", "one\r\ntwo", {"one two|"});
+        row("CR LF converted is an empty line", "one\r\ntwo", {"one|", "|", "two|"}, true, true);
+        row("CR LF CR LF ends a paragraph as LF LF does", "one\r\n\r\ntwo", {"one|", "|", "two|"});
+        row("lone CR dropped", "ab\rcd", {"abcd|"});
+        row("NUL bytes do not stop reading", QByteArray("ab\0cd ef", 8),
+            {QStringLiteral("ab") + QChar(0) + "cd ef|"});
+        row("trailing line feed at the end", "end\n", {"end |"});
     }
     void separatorsAndParagraphs()
     {
@@ -147,7 +145,8 @@ private Q_SLOTS:
     // Spare width goes to the gaps a pixel at a time from the first; two words take it all in one.
     void justificationGapsSpreadFromTheFirst()
     {
-        for (const auto &[spare, extra] : QList<QPair<int, QList<int>>>{{10, {5, 5}}, {11, {6, 5}}, {300, {300}}}) {
+        const QList<QPair<int, QList<int>>> rows{{10, {5, 5}}, {11, {6, 5}}, {300, {300}}}; // spare, extra
+        for (const auto &[spare, extra] : rows) {
             LayoutFixture f;
             const int space = f.textWidth(QStringLiteral(" "));
             const QStringList words = QStringList{"aa", "bb", "cc"}.mid(0, extra.size() + 1);
@@ -155,7 +154,7 @@ private Q_SLOTS:
             for (const QString &w : words)
                 width += f.textWidth(w);
             // A long last word cannot fit, so the line holds exactly `words`.
-            f.open(QStringLiteral("j.txt"), (words.join(QLatin1Char(' ')) + " " + QString(200, u'w')).toLatin1());
+            f.open(QStringLiteral("j.txt"), words.join(QLatin1Char(' ')).toLatin1() + " " + QByteArray(200, 'w'));
             TextStyle style;
             f.fitter.readStringFit(width, false, style);
             QCOMPARE(f.fitter.lineWordCount(), int(words.size()));

@@ -32,8 +32,8 @@ private slots:
         QTest::addColumn<QByteArray>("rim");
         const QByteArray book = QByteArray("Chapter one\r\n\x01\x80\xFF", 16).repeated(20000), old("old rim");
         // Every kind is opened by one call (tst_sourcepreparer: a FIFO of each kind).
-        QTest::newRow("FIFO") << "in.zip" << QByteArray("fifo") << QStringList() << QByteArray("Only regular files can be opened")
-                              << QByteArray() << old;
+        QTest::newRow("FIFO") << "in.zip" << QByteArray("fifo") << QStringList()
+                              << QByteArray("Only regular files can be opened") << QByteArray() << old;
         QTest::newRow("past --max-output") << "in.gz" << gzipped(book) << QStringList{"--max-output", "300000"}
                                            << QByteArray("The archive unpacks to more than 292.9 KiB") << QByteArray() << old;
         QTest::newRow("damaged gzip") << "in.gz" << gzipped(book).chopped(5) << QStringList() << QByteArray("Error openning .gz file!")

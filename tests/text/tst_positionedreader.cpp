@@ -151,9 +151,10 @@ private slots:
     {
         struct Row { QByteArray head; Mode mode; int length; };
         const Row rows[] = {
-            {"\xEF\xBB\xBF" "a", Mode::Utf8, 3}, {"\xEF\xBB", Mode::Utf8, 0}, {"a\xEF\xBB\xBF", Mode::Utf8, 0},
-            {"\xEF\xBB\xBF", Mode::Bytes, 0}, {"\xFF\xFE", Mode::Utf16LE, 2}, {"\xFF\xFE", Mode::Utf16BE, 0},
-            {"\xFF\xFE", Mode::Codec, 0}, {QByteArray("\xFE\xFF\0a", 4), Mode::Utf16BE, 2}, {"", Mode::Utf8, 0},
+            {"\xEF\xBB\xBF" "a", Mode::Utf8, 3}, {"\xEF\xBB", Mode::Utf8, 0},
+            {"a\xEF\xBB\xBF", Mode::Utf8, 0}, {"\xEF\xBB\xBF", Mode::Bytes, 0}, {"\xFF\xFE", Mode::Utf16LE, 2},
+            {"\xFF\xFE", Mode::Utf16BE, 0}, {"\xFF\xFE", Mode::Codec, 0},
+            {QByteArray("\xFE\xFF\0a", 4), Mode::Utf16BE, 2}, {"", Mode::Utf8, 0},
         };
         for (const Row &row : rows) {
             PositionedReader r;
