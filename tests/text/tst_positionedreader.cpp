@@ -65,30 +65,24 @@ private slots:
         QCOMPARE(decode(r), (Decoded{{0xFFFD, 2}, {' ', 2}}));
     }
 
-    void utf16_data()
-    {
-        QTest::addColumn<QList<ushort>>("input");
-        QTest::addColumn<bool>("oddByte"); // one more byte after the units
-        QTest::addColumn<Decoded>("expected");
-        // Edges the random text below does not reach.
-        QTest::newRow("highest pair") << QList<ushort>{0xDBFF, 0xDFFF} << false << Decoded{{0x10FFFF, 4}};
-        QTest::newRow("high, pair") << QList<ushort>{0xD800, 0xD83D, 0xDE00} << false
-                                    << Decoded{{0xFFFD, 2}, {0x1F600, 6}};
-        QTest::newRow("high, odd byte") << QList<ushort>{0xD800} << true << Decoded{{0xFFFD, 2}, {0xFFFD, 3}};
-        QTest::newRow("one byte") << QList<ushort>{} << true << Decoded{{0xFFFD, 1}};
-    }
-
+    // Edges the random text below does not reach, in both byte orders.
     void utf16()
     {
-        QFETCH(QList<ushort>, input);
-        QFETCH(bool, oddByte);
-        QFETCH(Decoded, expected);
-        for (const Mode mode : {Mode::Utf16LE, Mode::Utf16BE}) {
-            PositionedReader r;
-            QVERIFY(r.open(write(units(input, mode) + (oddByte ? "\xD8" : ""))).isOk());
-            r.setMode(mode);
-            QCOMPARE(decode(r), expected);
-            QCOMPARE(uint(r.readChar()), 0u);
+        struct Row { QList<ushort> units; bool oddByte; Decoded expected; }; // oddByte: one more after the units
+        const Row rows[] = {
+            {{0xDBFF, 0xDFFF}, false, {{0x10FFFF, 4}}},                     // the highest pair
+            {{0xD800, 0xD83D, 0xDE00}, false, {{0xFFFD, 2}, {0x1F600, 6}}}, // a lone high half, then a pair
+            {{0xD800}, true, {{0xFFFD, 2}, {0xFFFD, 3}}},                   // a lone high half, then an odd byte
+            {{}, true, {{0xFFFD, 1}}},                                      // one byte
+        };
+        for (const Row &row : rows) {
+            for (const Mode mode : {Mode::Utf16LE, Mode::Utf16BE}) {
+                PositionedReader r;
+                QVERIFY(r.open(write(units(row.units, mode) + (row.oddByte ? "\xD8" : ""))).isOk());
+                r.setMode(mode);
+                QCOMPARE(decode(r), row.expected);
+                QCOMPARE(uint(r.readChar()), 0u);
+            }
         }
     }
 
