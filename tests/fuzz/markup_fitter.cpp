@@ -6,8 +6,7 @@
 // did not fit), and either is a right page: for Plucker the page found may start earlier.
 // The first byte chooses the kind (bits 0-1: text, HTML, Plucker, text), the paragraph and
 // line-end settings (bits 2-4), the encoding (bits 5-6) and whether every document is read as HTML
-// (bit 7). For Plucker the rest is the text of one record,
-// its paragraphs separated by 0x1E bytes.
+// (bit 7). For Plucker the rest is the text of one record, its paragraphs separated by 0x1E bytes.
 #include "FuzzInput.h"
 #include "MyView.h"
 #include "PalmBuilder.h"
