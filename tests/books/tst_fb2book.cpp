@@ -8,7 +8,6 @@
 #include "SourcePreparer.h"
 #include "ZipBuilder.h"
 
-#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -18,23 +17,6 @@ Converted convert(const QByteArray &book, bool zipped = false, uint64_t limit = 
     return convertBook(book, limit, [zipped](int source, int out, CopyMeter &meter, BookInfo &info) {
         return Fb2Book::convert(source, zipped, out, meter, info);
     });
-}
-
-// The links of the copy that lead to no name anchor in it, as the view looks them up.
-QStringList unresolvedLinks(const QByteArray &html)
-{
-    const QString text = QString::fromUtf8(html);
-    QSet<QString> names;
-    for (const QRegularExpressionMatch &m :
-         QRegularExpression(QStringLiteral("<a name=\"([^\"]*)\">")).globalMatch(text))
-        names.insert(m.captured(1));
-    QStringList unresolved;
-    for (const QRegularExpressionMatch &m :
-         QRegularExpression(QStringLiteral("<a href=\"#([^\"]*)\">")).globalMatch(text)) {
-        if (!names.contains(QUrl::fromPercentEncoding(m.captured(1).toUtf8())))
-            unresolved << m.captured(1);
-    }
-    return unresolved;
 }
 
 // Every kind of element a book's text has: nested sections, an untitled one, an epigraph, a

@@ -282,6 +282,39 @@ private slots:
         QTEST(c.info.title, "title");
     }
 
+    // Books made by another program from one EPUB: an old-style MOBI and a KF8 book. Both give
+    // the metadata, the contents in the text's order at their headings, and the words.
+    void booksMadeElsewhere_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("chapters");
+        QTest::addColumn<int>("sectionLevel");  // the old-style index of this book is flat
+        QTest::newRow("MOBI") << "forking.mobi" << 1 << 0;
+        QTest::newRow("AZW3 (KF8)") << "forking.azw3" << 7 << 1;
+    }
+    void booksMadeElsewhere()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, chapters);
+        const Converted c = convert(readFile(QStringLiteral(FOLIUM_TEST_DATA "/data/") + file));
+        QVERIFY2(c.status.isOk(), (c.status.message() + " " + c.status.detail()).c_str());
+        QCOMPARE(c.info.title, QStringLiteral("The Garden of Forking Tests"));
+        QCOMPARE(c.info.author, QStringLiteral("Ada Example"));
+        QCOMPARE(c.info.language, QStringLiteral("en"));
+        QCOMPARE(c.info.chapters, chapters);
+        QStringList titles;
+        for (const BookInfo::Entry &entry : std::as_const(c.info.contents)) {
+            titles.append(entry.title);
+            const QByteArray after = c.html.mid(entry.position, 400);
+            QVERIFY2(after.contains(entry.title.toUtf8()), after.constData());
+        }
+        QCOMPARE(titles, QStringList({"Chapter 1", "Chapter 2", "Chapter 3", "Chapter 4", "The Section", "Chapter 5"}));
+        QTEST(c.info.contents[4].level, "sectionLevel");
+        QVERIFY(c.html.contains("jumps brown alice fox party tea party queen lazy fox party"));
+        QVERIFY(!c.html.contains("kindle:") && !c.html.contains("filepos"));
+        QCOMPARE(unresolvedLinks(c.html), QStringList());  // every link leads to an anchor that is there
+    }
+
     void huffCdicRoundTrip_data()
     {
         QTest::addColumn<QList<QByteArray>>("records");
