@@ -94,7 +94,6 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("author");
         QTest::addColumn<QString>("language");
-        QTest::newRow("full name only") << Exth() << 65001u << QByteArray("Full Name") << "Full Name" << "" << "";
         QTest::newRow("no name: the database's") << Exth() << 65001u << QByteArray() << "test book" << "" << "";
         QTest::newRow("EXTH title, authors, language")
             << Exth{{100, "Ada Author"}, {503, "  The   Updated Title "}, {100, "Bo Second"}, {524, "de"}} << 65001u
