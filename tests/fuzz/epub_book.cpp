@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             check(entry.level >= 0 && entry.level <= 256);
         break;
     default:
-        convertBook(data + 1, size - 1, EpubBook::convert);
+        convertBook(data + 1, size - 1, false, EpubBook::convert);
     }
     return 0;
 }

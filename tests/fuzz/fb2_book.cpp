@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 1)
         return 0;
     const bool zipped = data[0] & 1;
-    convertBook(data + 1, size - 1, [zipped](int source, int out, CopyMeter &meter, BookInfo &info) {
+    convertBook(data + 1, size - 1, true, [zipped](int source, int out, CopyMeter &meter, BookInfo &info) {
         return Fb2Book::convert(source, zipped, out, meter, info);
     });
     return 0;

@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         break;
     }
     default:
-        convertBook(data + 1, size - 1, MobiBook::convert);
+        convertBook(data + 1, size - 1, false, MobiBook::convert);
     }
     return 0;
 }
