@@ -82,10 +82,19 @@ private slots:
         struct Text { const char *text, *codec, *expected; int rule; };
         const Text texts[] = {
             {"Russian", "windows-1251", "windows-1251", detected}, {"Russian", "KOI8-R", "koi8-r", detected},
+            {"Russian", "ISO-8859-5", "iso-8859-5", detected},
             {"Russian", "IBM866", "ibm866", detected}, // a platform codec, not a table
             {"Greek", "windows-1253", "windows-1253|iso-8859-7", detected},
-            {"Japanese", "Shift_JIS", "shift_jis", detected}, {"Chinese", "GB18030", "gb18030", detected},
-            {"Russian", "UTF-8", "utf-8", utf8}, {"English", "US-ASCII", "utf-8", utf8},
+            {"Greek", "ISO-8859-7", "iso-8859-7|windows-1253", detected},
+            {"French", "windows-1252", "windows-1252", detected},
+            {"Czech", "windows-1250", "windows-1250", detected},
+            {"Czech", "ISO-8859-2", "iso-8859-2", detected},
+            {"Hebrew", "windows-1255", "windows-1255|iso-8859-8", detected},
+            {"Turkish", "windows-1254", "windows-1254|iso-8859-9", detected},
+            {"Turkish", "ISO-8859-9", "iso-8859-9|windows-1254", detected},
+            {"Japanese", "Shift_JIS", "shift_jis", detected}, {"Japanese", "EUC-JP", "euc-jp", detected},
+            {"Chinese", "GB18030", "gb18030", detected}, {"Russian", "UTF-8", "utf-8", utf8},
+            {"Japanese", "UTF-8", "utf-8", utf8}, {"English", "US-ASCII", "utf-8", utf8},
             {"Greek", "UTF-16LE", "utf-16le", mark}, {"Chinese", "UTF-16BE", "utf-16be", mark},
         };
         for (const Text &r : texts) {
