@@ -44,33 +44,37 @@ class tst_AutoScroll : public QObject
     static bool idle(const ViewFixture &f) { return !f.view->scroller().scrolling() && !f.view->scroller().autoScroll(); }
 
 private Q_SLOTS:
-    void stopsOnTheThirdLine_data()
+    void stopsOnTheLastLineScrolledIn_data()
     {
         QTest::addColumn<double>("rotation");
         QTest::addColumn<int>("stopKey");
         QTest::addColumn<int>("height");
-        QTest::newRow("0, Return") << 0.0 << int(Qt::Key_Return) << 200;
-        QTest::newRow("-90, OK key") << -90.0 << int(Qt::Key_F33) << 200;
-        // More than 49 lines on the screen: the ring of line starts grows with it.
-        QTest::newRow("tall screen") << 0.0 << int(Qt::Key_Return) << 1200;
+        QTest::addColumn<int>("linesIn");
+        QTest::newRow("0, Return") << 0.0 << int(Qt::Key_Return) << 200 << 2;
+        QTest::newRow("-90, OK key") << -90.0 << int(Qt::Key_F33) << 200 << 2;
+        // More than 49 lines on the screen: the ring of line starts grows with it, and a few
+        // more lines scrolled in wrap round it.
+        QTest::newRow("tall screen") << 0.0 << int(Qt::Key_Return) << 1200 << 2;
+        QTest::newRow("tall screen, round the ring") << 0.0 << int(Qt::Key_Return) << 1200 << 5;
     }
-    void stopsOnTheThirdLine()
+    void stopsOnTheLastLineScrolledIn()
     {
         QFETCH(double, rotation);
         QFETCH(int, stopKey);
         QFETCH(int, height);
+        QFETCH(int, linesIn);
         ViewFixture f(300, height);
         fast(f, rotation)->open(QStringLiteral("scroll.txt"), lines(300));
         const int paperHeight = f.view->paper().height();
-        stopAfter(f, 2, stopKey);
+        stopAfter(f, linesIn, stopKey);
         QTest::keyClick(f.view, Qt::Key_Return);  // returns when the scroll has stopped
         QVERIFY(idle(f));
-        QCOMPARE(f.view->pageStart().position, qint64(2 * 6));  // "line2" is now the top line
-        QCOMPARE(f.word(0).text, QStringLiteral("line2"));
+        QCOMPARE(f.view->pageStart().position, qint64(linesIn * 6));
+        QCOMPARE(f.word(0).text, QStringLiteral("line%1").arg(linesIn));
         QCOMPARE(f.view->paper().height(), paperHeight);
         QCOMPARE(f.view->pageHistory().depth(), 0);
-        // Two lines of 15 one-pixel steps each, and the page laid out at once after the last.
-        QCOMPARE(f.view->scroller().steps(), 2 * 15);
+        // Lines of 15 one-pixel steps each, and the page laid out at once after the last.
+        QCOMPARE(f.view->scroller().steps(), linesIn * 15);
     }
 
     void doesNotStartAt180()
