@@ -146,7 +146,8 @@ private slots:
         QFETCH(bool, zip);
         QFETCH(bool, fullDisk);
         const int full = fullDisk ? ::open("/dev/full", O_WRONLY) : -1;
-        QVERIFY(full >= 0 || !fullDisk);
+        if (fullDisk && full < 0)
+            QSKIP("no /dev/full");
         QTEST(unpack(archive, zip, full), "text");
         if (full >= 0)
             ::close(full);
