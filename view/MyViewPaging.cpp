@@ -250,7 +250,8 @@ qint64 MyView::findPrevPageIndex(qint64 pos)
         start = findNewParagraphBack(start);
         file.seek(start);
         // A paragraph mark or the start of the file begins a paragraph; the reach limit does not.
-        m_lineNewParagraph = !(start == m_backwardFloor && start > 0);
+        const bool paragraphStart = start != m_backwardFloor || start == 0;
+        m_lineNewParagraph = paragraphStart;
         m_lineStartStyle = styleAtSearch;
         m_lineStartStyle.preformatted = preformattedAt(start);
         qint64 n = 0;
@@ -279,7 +280,7 @@ qint64 MyView::findPrevPageIndex(qint64 pos)
             result = found.position;
             m_lineNewParagraph = found.paragraph;
             resultPreformatted = found.style.preformatted;  // a line inside pre need not start at a mark
-            if (start != m_backwardFloor || start == 0)
+            if (paragraphStart)
                 resultStyle = found.style;
             break;
         }
